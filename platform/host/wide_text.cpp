@@ -1,0 +1,7 @@
+#include "platform/platform.h"
+
+size_t wcslen(LPCWSTR text) {
+    size_t length = 0;
+    while (text[length] != 0) ++length;
+    return length;
+}

@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "calibration/calibrate.h"
+#include "calibration/targets.h"
+#include "platform/host/utf.h"
+#include "scratch_environment.h"
+#include "settings/calibration_events.h"
+#include "settings/settings_store.h"
+
+namespace {
+
+std::string Text(const char16_t* name) {
+    StoredValue value = QueryQozSerialValue(name);
+    if (!value.present) return "(missing)";
+    return qoz::host::Utf16ToUtf8(value.text);
+}
+
+class Calibrate : public ::testing::Test {
+protected:
+    void SetUp() override {
+        scaleX = scaleY = 1.0f;
+        offsetX = offsetY = 0.0f;
+        InitQOZCalRegistry();
+        CreateCalibrationEvents();
+        endListener = CreateEventW(nullptr, FALSE, FALSE, u"CALENDEVENT");
+        ASSERT_NE(endListener, nullptr);
+        scratch.clearDebugLog();
+    }
+    void TearDown() override { CloseHandle(endListener); }
+
+    bool EndEventWasSet() { return WaitForSingleObject(endListener, 0) == WAIT_OBJECT_0; }
+
+    ScratchEnvironment scratch;
+    HANDLE endListener = nullptr;
+};
+
+TEST_F(Calibrate, DocumentedSampleSetGivesTheDocumentedTextsAndLine) {
+    const float x[] = {30, 200, 200, 30, 115};
+    const float y[] = {40, 40, 280, 280, 160};
+    Calibrate1Dimension(x, y);
+
+    EXPECT_EQ(Text(u"ScaleX"), "1.12940");
+    EXPECT_EQ(Text(u"ScaleY"), "1.06667");
+    EXPECT_EQ(Text(u"OffsetX"), "-42.16471");
+    EXPECT_EQ(Text(u"OffsetY"), "-34.13334");
+    EXPECT_EQ(QueryQozSerialValue(u"OFFSETX").size, 18u);
+    EXPECT_EQ(QueryQozSerialValue(u"OFFSETX").type, (DWORD)REG_SZ);
+    EXPECT_EQ(scratch.debugLog(),
+              "Calibrate1Dimension : Scale = [112 106] Offset = [-4216 -3413]\r\n");
+    EXPECT_TRUE(EndEventWasSet());
+    EXPECT_FALSE(EndEventWasSet()) << "automatic reset: one set releases one wait";
+}
+
+TEST_F(Calibrate, SamplesExactlyAtThePortraitTargetsGiveAnAlmostNeutralFit) {
+    LayOutTargets(240.0f, 320.0f);
+    Calibrate1Dimension(targetX, targetY);
+
+    EXPECT_EQ(Text(u"ScaleX"), "0.99999");
+    EXPECT_EQ(Text(u"ScaleY"), "1.00000");
+    EXPECT_LE(std::fabs(std::stod(Text(u"OffsetX"))), 0.00001);
+    EXPECT_LE(std::fabs(std::stod(Text(u"OffsetY"))), 0.00001);
+    EXPECT_EQ(scratch.debugLog(), "Calibrate1Dimension : Scale = [99 99] Offset = [0 0]\r\n");
+}
+
+TEST_F(Calibrate, TheCentreSampleTakesNoPart) {
+    float x[] = {30, 200, 200, 30, 115};
+    float y[] = {40, 40, 280, 280, 160};
+    Calibrate1Dimension(x, y);
+    std::string first = scratch.registryText();
+    x[4] = 1;
+    y[4] = 65535;
+    Calibrate1Dimension(x, y);
+    EXPECT_EQ(scratch.registryText(), first);
+    EXPECT_FLOAT_EQ(scaleX, 1.1294f);
+}
+
+TEST_F(Calibrate, SwappedPairsGiveNegativeScalesThatAreStoredLikeAnyOthers) {
+    const float x[] = {200, 30, 30, 200, 115};
+    const float y[] = {280, 280, 40, 40, 160};
+    Calibrate1Dimension(x, y);
+    EXPECT_LT(scaleX, 0.0f);
+    EXPECT_LT(scaleY, 0.0f);
+    EXPECT_EQ(Text(u"ScaleX"), "-1.12940");
+    EXPECT_EQ(Text(u"ScaleY"), "-1.06667");
+}
+
+TEST_F(Calibrate, StoredTextsComeFromTheUnroundedScaleXAndTheRoundedOthers) {
+    const float x[] = {31, 211, 209, 29, 0};
+    const float y[] = {33, 35, 290, 284, 0};
+    Calibrate1Dimension(x, y);
+    double r = (float)((211.0 + 209.0) * 0.5 * (double)4.266719f);
+    double l = (31.0 + 29.0) * 0.5 * (double)4.266719f;
+    double fitScaleX = 819.2 / (r - l);
+    char expected[64];
+    snprintf(expected, sizeof expected, "%.5f", fitScaleX);
+    EXPECT_EQ(Text(u"ScaleX"), expected);
+    snprintf(expected, sizeof expected, "%.5f", (double)(float)(921.6 - fitScaleX * r));
+    EXPECT_EQ(Text(u"OffsetX"), expected);
+}
+
+// With no distance between the edges there is no fit: the driver keeps the
+// settings it has, and the end event still tells it that calibration is over.
+TEST_F(Calibrate, DegenerateTapsKeepThePreviousSettingsAndStillSignalTheEnd) {
+    const float good[] = {30, 200, 200, 30, 115};
+    const float goodY[] = {40, 40, 280, 280, 160};
+    Calibrate1Dimension(good, goodY);
+    ASSERT_TRUE(EndEventWasSet());
+    std::string before = scratch.registryText();
+    scratch.clearDebugLog();
+
+    const float sameX[] = {100, 100, 100, 100, 100};  // R = L
+    Calibrate1Dimension(sameX, goodY);
+    const float sameY[] = {50, 50, 50, 50, 50};  // B = T
+    Calibrate1Dimension(good, sameY);
+
+    EXPECT_EQ(scratch.registryText(), before);
+    EXPECT_FLOAT_EQ(scaleX, 1.1294f);
+    EXPECT_FLOAT_EQ(offsetY, -34.13334f);
+    EXPECT_EQ(scratch.debugLog(),
+              "Calibrate1Dimension : Degenerate taps - settings kept\r\n"
+              "Calibrate1Dimension : Degenerate taps - settings kept\r\n");
+    EXPECT_TRUE(EndEventWasSet());
+}
+
+TEST_F(Calibrate, NearlyDegenerateTapsStayFiniteAndTheLineDoesNotOverflow) {
+    // R and L differ only by the rounding of R to a 32-bit float.
+    const float x[] = {65535, 65535, 65535, 65535, 0};
+    const float y[] = {0, 0, 65535, 65535, 0};
+    Calibrate1Dimension(x, y);
+    std::string scale = Text(u"ScaleX");
+    ASSERT_NE(scale, "(missing)");
+    EXPECT_TRUE(std::isfinite(std::stod(scale))) << scale;
+    EXPECT_TRUE(std::isfinite(scaleX));
+    EXPECT_NE(scratch.debugLog().find("Calibrate1Dimension : Scale = ["), std::string::npos);
+}
+
+TEST_F(Calibrate, FailedWritesAreSilentAndTheEndIsStillSignalled) {
+    std::filesystem::remove(scratch.registryPath());  // the key is gone
+    const float x[] = {30, 200, 200, 30, 115};
+    const float y[] = {40, 40, 280, 280, 160};
+    Calibrate1Dimension(x, y);
+    EXPECT_EQ(Text(u"ScaleX"), "(missing)");
+    EXPECT_TRUE(EndEventWasSet());
+    EXPECT_EQ(scratch.debugLog(),
+              "Calibrate1Dimension : Scale = [112 106] Offset = [-4216 -3413]\r\n");
+}
+
+}  // namespace
