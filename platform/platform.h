@@ -28,6 +28,8 @@ typedef uint32_t DWORD;
 typedef DWORD* LPDWORD;
 typedef int32_t LONG;
 typedef DWORD REGSAM;
+typedef uintptr_t UINT_PTR;
+typedef intptr_t INT_PTR;
 typedef uintptr_t WPARAM;
 typedef intptr_t LPARAM;
 typedef intptr_t LRESULT;
@@ -240,3 +242,8 @@ BOOL Polyline(HDC deviceContext, const POINT* points, int count);
 HGDIOBJ GetStockObject(int index);
 
 #endif
+
+// ---- Program entry ----------------------------------------------------------
+// The program provides AppMain; the platform's start-up calls it and makes its
+// result the process exit code.
+int AppMain(HINSTANCE instance, HINSTANCE previousInstance, LPWSTR commandLine, int showCommand);

@@ -1,8 +1,4 @@
-#include <chrono>
-#include <thread>
-
+#include "clock.h"
 #include "platform/platform.h"
 
-void Sleep(DWORD milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
+void Sleep(DWORD milliseconds) { qoz::host::WaitMilliseconds(milliseconds); }

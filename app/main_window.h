@@ -1,0 +1,14 @@
+// The main window, 240 x 320 and always on top, and its three tool buttons.
+#pragma once
+
+#include "platform/platform.h"
+
+#define ID_ERASE 0x8801
+#define ID_EXIT 0x8802
+#define ID_CALIBRATE 0x8803
+
+void RegisterMainWindowClass(HINSTANCE instance, WNDPROC windowProcedure);
+HWND CreateMainWindow(HINSTANCE instance);
+void CreateToolButtons(HWND window, HINSTANCE instance);
+// Shows the three buttons when show is non-zero, hides them otherwise.
+void ShowToolButtons(int show);
