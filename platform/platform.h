@@ -130,6 +130,7 @@ typedef struct _SECURITY_ATTRIBUTES {
 #define ERROR_BADDB 1009L
 #define ERROR_REGISTRY_CORRUPT 1015L
 #define ERROR_REGISTRY_IO_FAILED 1016L
+#define ERROR_KEY_DELETED 1018L
 
 DWORD GetLastError(void);
 void SetLastError(DWORD error);
