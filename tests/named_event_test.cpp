@@ -1,0 +1,499 @@
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/host/named_event.h"
+#include "platform/platform.h"
+#include "scratch_environment.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr auto kPatience = 5s;
+
+HANDLE OpenEvent(const char16_t* name, BOOL manualReset = FALSE, BOOL initialState = FALSE) {
+    return CreateEventW(nullptr, manualReset, initialState, name);
+}
+
+// Polls until `done` holds or the patience runs out.
+template <typename Condition>
+bool Eventually(Condition done) {
+    for (auto deadline = Clock::now() + kPatience; Clock::now() < deadline;) {
+        if (done()) return true;
+        std::this_thread::sleep_for(1ms);
+    }
+    return done();
+}
+
+int WaitersOn(const char16_t* name) {
+    qoz::host::EventOpening opening = qoz::host::OpenNamedEvent(name, false, false);
+    if (opening.status == qoz::host::EventOpenStatus::Failed) return -1;
+    int count = qoz::host::CountEventWaiters(*opening.mapping.state);
+    qoz::host::CloseEventMapping(opening.mapping);
+    return count;
+}
+
+bool AwaitWaiters(const char16_t* name, int count) {
+    return Eventually([&] { return WaitersOn(name) == count; });
+}
+
+// Waits for a child to end without reaping it: a killed process that is
+// still a zombie must already count as gone.
+void AwaitDeath(pid_t child) {
+    siginfo_t info{};
+    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT), 0);
+}
+
+int Reap(pid_t child) {
+    int status = 0;
+    if (waitpid(child, &status, 0) != child) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// A child process that opens the event and waits on it, exiting 0 when
+// released and 1 when the wait times out.
+pid_t SpawnWaiter(const char16_t* name, DWORD timeoutMs) {
+    pid_t child = fork();
+    if (child == 0) {
+        HANDLE event = OpenEvent(name);
+        _exit(WaitForSingleObject(event, timeoutMs) == WAIT_OBJECT_0 ? 0 : 1);
+    }
+    return child;
+}
+
+class NamedEvent : public ::testing::Test {
+protected:
+    void SetUp() override { alarm(60); }  // a wedged event fails the run instead of hanging it
+    void TearDown() override { alarm(0); }
+    ScratchEnvironment scratch;
+};
+
+// ---- Automatic reset ---------------------------------------------------------
+
+TEST_F(NamedEvent, AutoResetSetWithNobodyWaitingIsConsumedByTheNextWait) {
+    HANDLE event = OpenEvent(u"CALENDEVENT");
+    ASSERT_NE(event, nullptr);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+    EXPECT_TRUE(SetEvent(event));
+    EXPECT_TRUE(SetEvent(event));  // sets do not add up
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+    CloseHandle(event);
+}
+
+TEST_F(NamedEvent, AutoResetCreatedSignalledReleasesOneWait) {
+    HANDLE event = OpenEvent(u"E", FALSE, TRUE);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+    CloseHandle(event);
+}
+
+TEST_F(NamedEvent, AWaitTimesOutAfterItsTimeout) {
+    HANDLE event = OpenEvent(u"E");
+    auto start = Clock::now();
+    EXPECT_EQ(WaitForSingleObject(event, 150), WAIT_TIMEOUT);
+    auto elapsed = Clock::now() - start;
+    EXPECT_GE(elapsed, 150ms);
+    EXPECT_LT(elapsed, 3s);
+    CloseHandle(event);
+}
+
+TEST_F(NamedEvent, ASetReleasesAThreadInATimedWait) {
+    HANDLE event = OpenEvent(u"E");
+    std::atomic<DWORD> result{WAIT_FAILED};
+    auto start = Clock::now();
+    std::thread waiter([&] { result = WaitForSingleObject(event, 20000); });
+    ASSERT_TRUE(AwaitWaiters(u"E", 1));
+    EXPECT_TRUE(SetEvent(event));
+    waiter.join();
+    EXPECT_EQ(result.load(), WAIT_OBJECT_0);
+    EXPECT_LT(Clock::now() - start, 10s);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);  // the waiter took the signal
+    CloseHandle(event);
+}
+
+TEST_F(NamedEvent, AutoResetSetReleasesExactlyOneOfTwoWaitingThreads) {
+    HANDLE event = OpenEvent(u"E");
+    std::atomic<int> released{0};
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 2; ++i) {
+        waiters.emplace_back([&] {
+            if (WaitForSingleObject(event, INFINITE) == WAIT_OBJECT_0) ++released;
+        });
+    }
+    ASSERT_TRUE(AwaitWaiters(u"E", 2));
+    SetEvent(event);
+    ASSERT_TRUE(Eventually([&] { return released == 1; }));
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(released.load(), 1);
+    EXPECT_EQ(WaitersOn(u"E"), 1);
+    SetEvent(event);
+    for (std::thread& waiter : waiters) waiter.join();
+    EXPECT_EQ(released.load(), 2);
+    CloseHandle(event);
+}
+
+TEST_F(NamedEvent, AutoResetSetReleasesExactlyOneOfTwoWaitingProcesses) {
+    HANDLE event = OpenEvent(u"CALSTARTEVENT");
+    pid_t first = SpawnWaiter(u"CALSTARTEVENT", 20000);
+    pid_t second = SpawnWaiter(u"CALSTARTEVENT", 20000);
+    ASSERT_TRUE(AwaitWaiters(u"CALSTARTEVENT", 2));
+    SetEvent(event);
+
+    int status = 0;
+    pid_t woken = waitpid(-1, &status, 0);
+    ASSERT_TRUE(woken == first || woken == second);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    pid_t other = woken == first ? second : first;
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(waitpid(other, &status, WNOHANG), 0) << "the second waiter was released too";
+
+    SetEvent(event);
+    EXPECT_EQ(Reap(other), 0);
+    CloseHandle(event);
+}
+
+// ---- Manual reset --------------------------------------------------------------
+
+TEST_F(NamedEvent, ManualResetStaysSignalledUntilReset) {
+    HANDLE event = OpenEvent(u"M", TRUE, FALSE);
+    SetEvent(event);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    EXPECT_TRUE(ResetEvent(event));
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+    CloseHandle(event);
+}
+
+TEST_F(NamedEvent, ManualResetSetReleasesEveryWaiter) {
+    HANDLE event = OpenEvent(u"M", TRUE, FALSE);
+    std::atomic<int> released{0};
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 3; ++i) {
+        waiters.emplace_back([&] {
+            if (WaitForSingleObject(event, 20000) == WAIT_OBJECT_0) ++released;
+        });
+    }
+    ASSERT_TRUE(AwaitWaiters(u"M", 3));
+    SetEvent(event);
+    for (std::thread& waiter : waiters) waiter.join();
+    EXPECT_EQ(released.load(), 3);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    CloseHandle(event);
+}
+
+// ---- Pulse -----------------------------------------------------------------------
+
+TEST_F(NamedEvent, PulseWithNobodyWaitingLeavesTheEventReset) {
+    HANDLE automatic = OpenEvent(u"A");
+    HANDLE manual = OpenEvent(u"M", TRUE, TRUE);
+    EXPECT_TRUE(PulseEvent(automatic));
+    EXPECT_TRUE(PulseEvent(manual));
+    EXPECT_EQ(WaitForSingleObject(automatic, 0), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_TIMEOUT);
+    CloseHandle(automatic);
+    CloseHandle(manual);
+}
+
+TEST_F(NamedEvent, ManualResetPulseReleasesThePresentWaitersAndResets) {
+    HANDLE event = OpenEvent(u"M", TRUE, FALSE);
+    std::atomic<int> released{0};
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 2; ++i) {
+        waiters.emplace_back([&] {
+            if (WaitForSingleObject(event, 20000) == WAIT_OBJECT_0) ++released;
+        });
+    }
+    ASSERT_TRUE(AwaitWaiters(u"M", 2));
+    PulseEvent(event);
+    for (std::thread& waiter : waiters) waiter.join();
+    EXPECT_EQ(released.load(), 2);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+    CloseHandle(event);
+}
+
+TEST_F(NamedEvent, AutoResetPulseReleasesOneWaiterAndKeepsNothingPending) {
+    HANDLE event = OpenEvent(u"A");
+    std::atomic<int> released{0};
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 2; ++i) {
+        waiters.emplace_back([&] {
+            if (WaitForSingleObject(event, INFINITE) == WAIT_OBJECT_0) ++released;
+        });
+    }
+    ASSERT_TRUE(AwaitWaiters(u"A", 2));
+    PulseEvent(event);
+    ASSERT_TRUE(Eventually([&] { return released == 1; }));
+    EXPECT_TRUE(AwaitWaiters(u"A", 1));
+    EXPECT_EQ(released.load(), 1);
+    SetEvent(event);
+    for (std::thread& waiter : waiters) waiter.join();
+    EXPECT_EQ(released.load(), 2);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+    CloseHandle(event);
+}
+
+// ---- Processes that die ---------------------------------------------------------
+
+TEST_F(NamedEvent, AWaiterKilledWhileWaitingDoesNotSwallowTheNextSet) {
+    HANDLE event = OpenEvent(u"E");
+    pid_t child = SpawnWaiter(u"E", INFINITE);
+    ASSERT_TRUE(AwaitWaiters(u"E", 1));
+    kill(child, SIGKILL);
+    AwaitDeath(child);
+
+    EXPECT_TRUE(SetEvent(event));
+    EXPECT_EQ(WaitForSingleObject(event, 2000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitersOn(u"E"), 0);
+    EXPECT_EQ(Reap(child), 128 + SIGKILL);
+    CloseHandle(event);
+}
+
+TEST_F(NamedEvent, AProcessKilledHoldingTheLockDoesNotWedgeTheOthers) {
+    HANDLE event = OpenEvent(u"E");
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        qoz::host::EventOpening opening = qoz::host::OpenNamedEvent(u"E", false, false);
+        pthread_mutex_lock(&opening.mapping.state->lock);
+        char byte = 1;
+        if (write(ready[1], &byte, 1) != 1) _exit(2);
+        pause();
+        _exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    kill(child, SIGKILL);
+    AwaitDeath(child);
+
+    std::atomic<DWORD> result{WAIT_FAILED};
+    std::thread waiter([&] { result = WaitForSingleObject(event, 20000); });
+    ASSERT_TRUE(AwaitWaiters(u"E", 1));
+    EXPECT_TRUE(SetEvent(event));
+    waiter.join();
+    EXPECT_EQ(result.load(), WAIT_OBJECT_0);
+    Reap(child);
+    close(ready[0]);
+    close(ready[1]);
+    CloseHandle(event);
+}
+
+TEST_F(NamedEvent, ACreatorThatDiedHalfWayLeavesAnObjectTheNextCreatorMakesAnew) {
+    std::string objectName = *qoz::host::SharedEventObjectName(u"E");
+    pid_t child = fork();
+    if (child == 0) {
+        int fd = shm_open(objectName.c_str(), O_RDWR | O_CREAT, 0600);
+        flock(fd, LOCK_EX);
+        if (ftruncate(fd, 4096) != 0) _exit(2);
+        raise(SIGKILL);
+    }
+    AwaitDeath(child);
+    Reap(child);
+
+    HANDLE event = OpenEvent(u"E", TRUE, TRUE);
+    ASSERT_NE(event, nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    CloseHandle(event);
+}
+
+// ---- Lifetime ------------------------------------------------------------------------
+
+TEST_F(NamedEvent, OpeningAnExistingEventKeepsItsModeAndState) {
+    HANDLE first = OpenEvent(u"E");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+    HANDLE second = OpenEvent(u"E", TRUE, TRUE);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_NE(first, second);
+
+    EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_TIMEOUT);
+    SetEvent(second);
+    EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_TIMEOUT);
+    CloseHandle(first);
+    CloseHandle(second);
+}
+
+TEST_F(NamedEvent, TheEventLivesWhileAnyHandleIsOpen) {
+    HANDLE first = OpenEvent(u"E");
+    HANDLE second = OpenEvent(u"E");
+    SetEvent(first);
+    CloseHandle(first);
+    EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_OBJECT_0);
+    CloseHandle(second);
+}
+
+TEST_F(NamedEvent, ClosingTheLastHandleMakesTheNextCreatorGetAFreshEvent) {
+    HANDLE event = OpenEvent(u"E");
+    SetEvent(event);
+    CloseHandle(event);
+
+    event = OpenEvent(u"E");
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+    CloseHandle(event);
+
+    event = OpenEvent(u"E", TRUE, TRUE);  // the new creator's mode and state count
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    CloseHandle(event);
+}
+
+TEST_F(NamedEvent, AProcessThatEndedWithoutClosingNoLongerKeepsTheEvent) {
+    int toChild[2];
+    int toParent[2];
+    ASSERT_EQ(pipe(toChild), 0);
+    ASSERT_EQ(pipe(toParent), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        OpenEvent(u"E", TRUE, TRUE);
+        char byte = 1;
+        if (write(toParent[1], &byte, 1) != 1) _exit(2);
+        if (read(toChild[0], &byte, 1) != 1) _exit(2);
+        _exit(0);  // ends without closing its handle
+    }
+    char byte = 0;
+    ASSERT_EQ(read(toParent[0], &byte, 1), 1);
+    HANDLE event = OpenEvent(u"E");
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    CloseHandle(event);
+
+    ASSERT_EQ(write(toChild[1], &byte, 1), 1);
+    EXPECT_EQ(Reap(child), 0);
+    event = OpenEvent(u"E");
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+    CloseHandle(event);
+    for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) close(fd);
+}
+
+TEST_F(NamedEvent, AForkChildUsesAnInheritedHandleWithoutBecomingAnOpener) {
+    HANDLE event = OpenEvent(u"E");
+    pid_t child = fork();
+    if (child == 0) {
+        bool set = SetEvent(event);
+        bool closed = CloseHandle(event);
+        _exit(set && closed ? 0 : 1);
+    }
+    EXPECT_EQ(Reap(child), 0);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    HANDLE again = OpenEvent(u"E");
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    CloseHandle(again);
+    CloseHandle(event);
+}
+
+TEST_F(NamedEvent, UnnamedEventsArePrivate) {
+    HANDLE first = OpenEvent(nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+    HANDLE second = OpenEvent(u"");
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    SetEvent(first);
+    EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);
+    CloseHandle(first);
+    CloseHandle(second);
+}
+
+// ---- Names ----------------------------------------------------------------------------
+
+TEST_F(NamedEvent, NamesAreTakenExactly) {
+    HANDLE slash = OpenEvent(u"a/b");
+    ASSERT_NE(slash, nullptr);
+    SetEvent(slash);
+    // Texts that resemble the encoding of "a/b", and other spellings.
+    for (const char16_t* other : {u"a%002Fb", u"a_b", u"a.b", u"A/B", u"a/b "}) {
+        HANDLE event = OpenEvent(other);
+        ASSERT_NE(event, nullptr);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+        EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+        CloseHandle(event);
+    }
+    HANDLE same = OpenEvent(u"a/b");
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(WaitForSingleObject(same, 0), WAIT_OBJECT_0);
+    CloseHandle(same);
+    CloseHandle(slash);
+}
+
+TEST_F(NamedEvent, AnyCharacterCanBeInAName) {
+    std::u16string name = u"펜입력 \\ / . % \t \U0001F600 ";
+    name += char16_t(0xD800);  // an unpaired surrogate
+    HANDLE event = OpenEvent(name.c_str());
+    ASSERT_NE(event, nullptr);
+    SetEvent(event);
+    HANDLE same = OpenEvent(name.c_str());
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(WaitForSingleObject(same, 0), WAIT_OBJECT_0);
+    CloseHandle(same);
+    CloseHandle(event);
+}
+
+TEST_F(NamedEvent, TheNamespaceSeparatesEventsOfTheSameName) {
+    HANDLE event = OpenEvent(u"E");
+    SetEvent(event);
+    std::string space = std::string(getenv("QOZCAL_EVENT_NAMESPACE")) + "/other";
+    setenv("QOZCAL_EVENT_NAMESPACE", space.c_str(), 1);
+    HANDLE elsewhere = OpenEvent(u"E");
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(WaitForSingleObject(elsewhere, 0), WAIT_TIMEOUT);
+    CloseHandle(elsewhere);
+    CloseHandle(event);
+}
+
+TEST_F(NamedEvent, NamesThatAreTooLongAreRefused) {
+    for (const std::u16string& name :
+         {std::u16string(261, u'A'), std::u16string(260, u'A'), std::u16string(100, u'한')}) {
+        SetLastError(0);
+        EXPECT_EQ(OpenEvent(name.c_str()), nullptr) << name.size();
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+    }
+    for (const std::u16string& name : {std::u16string(180, u'A'), std::u16string(50, u'한')}) {
+        HANDLE event = OpenEvent(name.c_str());
+        EXPECT_NE(event, nullptr) << name.size();
+        CloseHandle(event);
+    }
+}
+
+// ---- Bad handles ---------------------------------------------------------------------
+
+TEST_F(NamedEvent, NullClosedAndForeignHandlesFail) {
+    HANDLE closed = OpenEvent(u"E");
+    EXPECT_TRUE(CloseHandle(closed));
+    int notAnEvent = 0;
+    for (HANDLE handle : {static_cast<HANDLE>(nullptr), closed, static_cast<HANDLE>(&notAnEvent)}) {
+        SetLastError(0);
+        EXPECT_FALSE(SetEvent(handle));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+        EXPECT_EQ(WaitForSingleObject(handle, 0), WAIT_FAILED);
+        EXPECT_FALSE(CloseHandle(handle));
+    }
+}
+
+TEST_F(NamedEvent, AnUnknownActionFails) {
+    HANDLE event = OpenEvent(u"E");
+    EXPECT_FALSE(EventModify(event, 99));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+    CloseHandle(event);
+}
+
+}  // namespace
