@@ -1,0 +1,39 @@
+// The simulator's command line. The program itself reads none; these options
+// set up the simulated device around it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qoz::sim {
+
+struct SimulatorOptions {
+    int screenWidth = 240;
+    int screenHeight = 320;
+    std::optional<std::string> registryPath;
+    std::optional<std::string> debugLogPath;
+    std::optional<std::string> scriptPath;
+    bool headless = false;
+    bool virtualTime = false;
+    int zoom = 2;
+};
+
+struct CommandLine {
+    enum class Action { Run, ShowHelp, ShowVersion, UsageError };
+    Action action = Action::Run;
+    SimulatorOptions options;
+    std::string error;  // for UsageError: one line, without the program name
+};
+
+// The arguments after the program name.
+CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments);
+
+std::string UsageText();
+std::string VersionText();
+
+// "WxH" with each side 1 to 4096.
+bool ParseScreenSize(std::string_view text, int& width, int& height);
+
+}  // namespace qoz::sim

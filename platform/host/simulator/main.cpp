@@ -1,0 +1,116 @@
+// The simulator's entry: it stands in for the device's start-up. It sets up
+// the simulated screen, the settings and debug files, the pen script and the
+// window, then runs the program and returns its exit code.
+#include <stdlib.h>
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/host/clock.h"
+#include "platform/host/screen_input.h"
+#include "platform/host/simulator/command_line.h"
+#include "platform/host/simulator/pen_script.h"
+#include "platform/host/simulator/png_writer.h"
+#include "platform/host/simulator/script_player.h"
+#include "platform/host/simulator/script_then_user.h"
+#include "platform/host/simulator/sdl_display.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr int usageErrorStatus = 2;
+constexpr int showWindow = SW_SHOW;
+
+int UsageError(const std::string& message) {
+    std::fprintf(stderr, "qozcal: %s\nTry 'qozcal --help' for more information.\n",
+                 message.c_str());
+    return usageErrorStatus;
+}
+
+// The settings store and the debug output read these when they are used.
+void ExportFileOptions(const qoz::sim::SimulatorOptions& options) {
+    if (options.registryPath) setenv("QOZCAL_REGISTRY", options.registryPath->c_str(), 1);
+    if (options.debugLogPath) setenv("QOZCAL_DEBUG_LOG", options.debugLogPath->c_str(), 1);
+}
+
+int RunProgram() {
+    // The program only hands the instance back to the window calls; any
+    // distinct non-null value stands in for the module handle.
+    static char module;
+    static WCHAR noCommandLine[] = TEXT("");
+    return AppMain(reinterpret_cast<HINSTANCE>(&module), nullptr, noCommandLine, showWindow);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace qoz;
+    std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    sim::CommandLine commandLine = sim::ParseCommandLine(arguments);
+    switch (commandLine.action) {
+    case sim::CommandLine::Action::UsageError:
+        return UsageError(commandLine.error);
+    case sim::CommandLine::Action::ShowHelp:
+        std::fputs(sim::UsageText().c_str(), stdout);
+        return 0;
+    case sim::CommandLine::Action::ShowVersion:
+        std::fputs(sim::VersionText().c_str(), stdout);
+        return 0;
+    case sim::CommandLine::Action::Run:
+        break;
+    }
+    const sim::SimulatorOptions& options = commandLine.options;
+
+    std::optional<std::vector<sim::ScriptStep>> script;
+    if (options.scriptPath) {
+        std::string error;
+        script.emplace();
+        if (!sim::LoadPenScript(*options.scriptPath, *script, error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return usageErrorStatus;
+        }
+    }
+
+    ExportFileOptions(options);
+    host::UseVirtualTime(options.virtualTime);
+    host::SetScreenSize(options.screenWidth, options.screenHeight);
+
+    std::unique_ptr<sim::SdlDisplay> display;
+    if (!options.headless) {
+        std::string error;
+        display = sim::SdlDisplay::Open(options.zoom, error);
+        if (!display) {
+            std::fprintf(stderr,
+                         "qozcal: cannot open a window: %s\n"
+                         "Run with --headless (and --script FILE) to go without a display.\n",
+                         error.c_str());
+            return usageErrorStatus;
+        }
+    }
+
+    std::unique_ptr<sim::ScriptPlayer> player;
+    if (script) {
+        sim::TimePasser letTimePass = sim::PassTimeOnClock;
+        if (display)
+            letTimePass = [&display](uint64_t due) { return display->PassTimeUntil(due); };
+        player = std::make_unique<sim::ScriptPlayer>(std::move(*script), sim::WriteScreenShot,
+                                                     letTimePass);
+    }
+
+    std::unique_ptr<sim::ScriptThenUser> both;
+    if (player && display) {
+        both = std::make_unique<sim::ScriptThenUser>(*player, *display);
+        host::SetInputSource(both.get());
+    } else if (player) {
+        host::SetInputSource(player.get());
+    } else if (display) {
+        host::SetInputSource(display.get());
+    }
+
+    int status = RunProgram();
+    host::SetInputSource(nullptr);
+    return status;
+}

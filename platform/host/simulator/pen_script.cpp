@@ -1,0 +1,285 @@
+#include "platform/host/simulator/pen_script.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+namespace qoz::sim {
+
+namespace {
+
+using host::PenAction;
+using host::RawInput;
+
+constexpr uint64_t maxCoordinate = 65535;
+constexpr uint64_t maxWait = 86400000;  // one day
+
+struct LineError {
+    std::string message;
+};
+
+std::vector<std::string_view> SplitWords(std::string_view line) {
+    std::vector<std::string_view> words;
+    size_t at = 0;
+    while (at < line.size()) {
+        size_t start = line.find_first_not_of(" \t\r\v\f", at);
+        if (start == std::string_view::npos) break;
+        size_t end = line.find_first_of(" \t\r\v\f", start);
+        if (end == std::string_view::npos) end = line.size();
+        words.push_back(line.substr(start, end - start));
+        at = end;
+    }
+    return words;
+}
+
+std::string Quoted(std::string_view word) { return "'" + std::string(word) + "'"; }
+
+// A decimal number of digits only, within 0..limit.
+std::optional<uint64_t> ParseNumber(std::string_view word, uint64_t limit, LineError& error) {
+    uint64_t value = 0;
+    bool digitsOnly = !word.empty() && word.find_first_not_of("0123456789") == std::string_view::npos;
+    auto [end, result] = std::from_chars(word.data(), word.data() + word.size(), value);
+    if (!digitsOnly || end != word.data() + word.size()) {
+        error.message = Quoted(word) + " is not a number";
+        return std::nullopt;
+    }
+    if (result == std::errc::result_out_of_range || value > limit) {
+        error.message = std::string(word) + " is out of range (0 to " + std::to_string(limit) + ")";
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<UINT> VirtualKeyNamed(std::string_view name) {
+    if (name == "space") return VK_SPACE;
+    if (name == "return") return VK_RETURN;
+    if (name == "escape") return VK_ESCAPE;
+    if (name.size() == 1 && name[0] >= 'a' && name[0] <= 'z') return UINT('A' + (name[0] - 'a'));
+    if (name.size() == 1 && name[0] >= '0' && name[0] <= '9') return UINT(name[0]);
+    return std::nullopt;
+}
+
+bool ShotFolderExists(const std::string& path) {
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (folder.empty()) return true;
+    std::error_code failure;
+    return std::filesystem::is_directory(folder, failure);
+}
+
+bool EndsWithPng(std::string_view name) {
+    if (name.size() <= 4) return false;
+    std::string_view suffix = name.substr(name.size() - 4);
+    std::string lower;
+    for (char c : suffix) lower += char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return lower == ".png";
+}
+
+// Turns the words of one command into steps; tracks whether the pen is down.
+class LineParser {
+public:
+    LineParser(std::vector<ScriptStep>& steps, bool& penDown, int line)
+        : steps_(steps), penDown_(penDown), line_(line) {}
+
+    bool Parse(const std::vector<std::string_view>& words, LineError& error) {
+        std::string_view command = words[0];
+        std::vector<std::string_view> args(words.begin() + 1, words.end());
+        if (command == "down" || command == "move" || command == "up" || command == "tap")
+            return ParsePoint(command, args, error);
+        if (command == "stroke") return ParseStroke(args, error);
+        if (command == "key") return ParseKey(args, error);
+        if (command == "wait") return ParseWait(args, error);
+        if (command == "shot") return ParseShot(args, error);
+        error.message = "unknown command " + Quoted(command);
+        return false;
+    }
+
+private:
+    void AddPen(PenAction action, int x, int y) {
+        ScriptStep step;
+        step.input = RawInput::Pen(action, x, y);
+        step.line = line_;
+        steps_.push_back(step);
+    }
+
+    bool ParsePoint(std::string_view command, const std::vector<std::string_view>& args,
+                    LineError& error) {
+        if (args.size() != 2) {
+            error.message = Quoted(command) + " takes X Y, got " + std::to_string(args.size()) +
+                            (args.size() == 1 ? " argument" : " arguments");
+            return false;
+        }
+        auto x = ParseNumber(args[0], maxCoordinate, error);
+        if (!x) return false;
+        auto y = ParseNumber(args[1], maxCoordinate, error);
+        if (!y) return false;
+        bool needsPenDown = command == "move" || command == "up";
+        if (needsPenDown && !penDown_) {
+            error.message = Quoted(command) + " while the pen is up";
+            return false;
+        }
+        if (!needsPenDown && penDown_) {
+            error.message = Quoted(command) + " while the pen is already down";
+            return false;
+        }
+        int px = int(*x), py = int(*y);
+        if (command == "down") {
+            AddPen(PenAction::Down, px, py);
+            penDown_ = true;
+        } else if (command == "move") {
+            AddPen(PenAction::Move, px, py);
+        } else if (command == "up") {
+            AddPen(PenAction::Up, px, py);
+            penDown_ = false;
+        } else {
+            AddPen(PenAction::Down, px, py);
+            AddPen(PenAction::Up, px, py);
+        }
+        return true;
+    }
+
+    bool ParseStroke(const std::vector<std::string_view>& args, LineError& error) {
+        if (args.size() % 2 != 0) {
+            error.message = "'stroke' needs X Y pairs, got an odd number of coordinates";
+            return false;
+        }
+        if (args.size() < 4) {
+            error.message = "'stroke' needs at least 2 points";
+            return false;
+        }
+        if (penDown_) {
+            error.message = "'stroke' while the pen is already down";
+            return false;
+        }
+        std::vector<std::pair<int, int>> points;
+        for (size_t i = 0; i < args.size(); i += 2) {
+            auto x = ParseNumber(args[i], maxCoordinate, error);
+            if (!x) return false;
+            auto y = ParseNumber(args[i + 1], maxCoordinate, error);
+            if (!y) return false;
+            points.emplace_back(int(*x), int(*y));
+        }
+        AddPen(PenAction::Down, points.front().first, points.front().second);
+        for (size_t i = 1; i < points.size(); ++i)
+            AddPen(PenAction::Move, points[i].first, points[i].second);
+        AddPen(PenAction::Up, points.back().first, points.back().second);
+        return true;
+    }
+
+    bool ParseKey(const std::vector<std::string_view>& args, LineError& error) {
+        if (args.size() > 1) {
+            error.message = "'key' takes at most one key name, got " + std::to_string(args.size());
+            return false;
+        }
+        std::string_view name = args.empty() ? "space" : args[0];
+        auto virtualKey = VirtualKeyNamed(name);
+        if (!virtualKey) {
+            error.message = "unknown key " + Quoted(name) + " (space, return, escape, a-z, 0-9)";
+            return false;
+        }
+        ScriptStep step;
+        step.input = RawInput::Key(*virtualKey);
+        step.line = line_;
+        steps_.push_back(step);
+        return true;
+    }
+
+    bool ParseWait(const std::vector<std::string_view>& args, LineError& error) {
+        if (args.size() != 1) {
+            error.message = "'wait' takes MS, got " + std::to_string(args.size()) + " arguments";
+            return false;
+        }
+        auto milliseconds = ParseNumber(args[0], maxWait, error);
+        if (!milliseconds) return false;
+        ScriptStep step;
+        step.kind = ScriptStep::Kind::Wait;
+        step.milliseconds = *milliseconds;
+        step.line = line_;
+        steps_.push_back(step);
+        return true;
+    }
+
+    bool ParseShot(const std::vector<std::string_view>& args, LineError& error) {
+        if (args.size() != 1) {
+            error.message = "'shot' takes one FILE.png, got " + std::to_string(args.size()) +
+                            " arguments";
+            return false;
+        }
+        std::string path(args[0]);
+        if (!EndsWithPng(path)) {
+            error.message = "shot file " + Quoted(path) + " does not end in .png";
+            return false;
+        }
+        if (!ShotFolderExists(path)) {
+            error.message = "folder of shot file " + Quoted(path) + " does not exist";
+            return false;
+        }
+        ScriptStep step;
+        step.kind = ScriptStep::Kind::Shot;
+        step.shotPath = path;
+        step.line = line_;
+        steps_.push_back(step);
+        return true;
+    }
+
+    std::vector<ScriptStep>& steps_;
+    bool& penDown_;
+    int line_;
+};
+
+}  // namespace
+
+ScriptParse ParsePenScript(std::string_view text) {
+    ScriptParse parse;
+    bool penDown = false;
+    int lineNumber = 0;
+    size_t at = 0;
+    while (at <= text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(at, end - at);
+        at = end + 1;
+        ++lineNumber;
+        line = line.substr(0, line.find('#'));
+        std::vector<std::string_view> words = SplitWords(line);
+        if (words.empty()) continue;
+        LineError error;
+        if (!LineParser(parse.steps, penDown, lineNumber).Parse(words, error)) {
+            parse.ok = false;
+            parse.errorLine = lineNumber;
+            parse.errorMessage = error.message;
+            parse.steps.clear();
+            return parse;
+        }
+    }
+    return parse;
+}
+
+bool LoadPenScript(const std::string& path, std::vector<ScriptStep>& steps, std::string& error) {
+    std::error_code failure;
+    if (std::filesystem::is_directory(path, failure)) {
+        error = "qozcal: cannot read script " + path + ": it is a folder";
+        return false;
+    }
+    errno = 0;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "qozcal: cannot read script " + path + ": " +
+                (errno != 0 ? std::strerror(errno) : "cannot open the file");
+        return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    ScriptParse parse = ParsePenScript(text.str());
+    if (!parse.ok) {
+        error = path + ":" + std::to_string(parse.errorLine) + ": " + parse.errorMessage;
+        return false;
+    }
+    steps = std::move(parse.steps);
+    return true;
+}
+
+}  // namespace qoz::sim

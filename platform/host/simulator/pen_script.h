@@ -1,0 +1,41 @@
+// Pen scripts: the text that drives the simulated pen and keyboard, one
+// command a line, and its parser. A whole script is checked before the
+// program starts, so a bad script never half-runs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/host/screen_input.h"
+
+namespace qoz::sim {
+
+// One thing the script does. `tap`, `stroke` and `key` are spelled out into
+// the pen and key inputs they stand for.
+struct ScriptStep {
+    enum class Kind { Input, Wait, Shot };
+    Kind kind = Kind::Input;
+    host::RawInput input;       // Kind::Input
+    uint64_t milliseconds = 0;  // Kind::Wait
+    std::string shotPath;       // Kind::Shot
+    int line = 0;               // the script line it came from
+};
+
+struct ScriptParse {
+    std::vector<ScriptStep> steps;
+    bool ok = true;
+    int errorLine = 0;
+    std::string errorMessage;
+};
+
+// Parses script text. Stops at the first error. Shot folders are checked
+// against the file system, relative to the current directory.
+ScriptParse ParsePenScript(std::string_view text);
+
+// Reads and parses the script file at `path`. On failure `error` is a line
+// ready for standard error: "FILE:LINE: message" for a bad line.
+bool LoadPenScript(const std::string& path, std::vector<ScriptStep>& steps, std::string& error);
+
+}  // namespace qoz::sim

@@ -1,0 +1,19 @@
+// Screenshots: the simulated screen's pixels written as a PNG file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qoz::sim {
+
+// Writes `width` x `height` pixels (0x00RRGGBB, row by row) as an 8-bit RGB
+// PNG. On failure returns false and says why in `error`.
+bool WritePng(const std::string& path, const std::vector<uint32_t>& pixels, int width,
+              int height, std::string& error);
+
+// Writes the whole simulated screen; a failure is one line on standard error
+// and nothing else, so the run goes on.
+void WriteScreenShot(const std::string& path);
+
+}  // namespace qoz::sim

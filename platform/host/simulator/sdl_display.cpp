@@ -1,0 +1,180 @@
+#include "platform/host/simulator/sdl_display.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/host/clock.h"
+#include "platform/host/simulator/sdl_input_mapping.h"
+
+namespace qoz::sim {
+
+namespace {
+
+constexpr uint64_t framePeriodMilliseconds = 16;
+
+bool HasDisplayVariable() {
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
+}
+
+}  // namespace
+
+std::unique_ptr<SdlDisplay> SdlDisplay::Open(int zoom, std::string& error) {
+    if (!HasDisplayVariable()) {
+        error = "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+        return nullptr;
+    }
+    // Touch is handled as touch; SDL must not also turn it into mouse events.
+    SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        error = SDL_GetError();
+        return nullptr;
+    }
+    std::unique_ptr<SdlDisplay> display(new SdlDisplay(zoom));
+    int width = host::ScreenWidth() * zoom, height = host::ScreenHeight() * zoom;
+    display->window_ = SDL_CreateWindow("qozcal", SDL_WINDOWPOS_UNDEFINED,
+                                        SDL_WINDOWPOS_UNDEFINED, width, height, SDL_WINDOW_SHOWN);
+    if (display->window_ != nullptr) {
+        display->renderer_ = SDL_CreateRenderer(display->window_, -1, 0);
+        if (display->renderer_ == nullptr)
+            display->renderer_ = SDL_CreateRenderer(display->window_, -1, SDL_RENDERER_SOFTWARE);
+    }
+    if (display->renderer_ != nullptr)
+        display->texture_ =
+            SDL_CreateTexture(display->renderer_, SDL_PIXELFORMAT_RGB888,
+                              SDL_TEXTUREACCESS_STREAMING, host::ScreenWidth(),
+                              host::ScreenHeight());
+    if (display->texture_ == nullptr) {
+        error = SDL_GetError();
+        return nullptr;
+    }
+    return display;
+}
+
+SdlDisplay::~SdlDisplay() {
+    if (texture_ != nullptr) SDL_DestroyTexture(texture_);
+    if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
+    if (window_ != nullptr) SDL_DestroyWindow(window_);
+    SDL_Quit();
+}
+
+std::optional<host::RawInput> SdlDisplay::PollInput() {
+    Pump(0);
+    if (pending_.empty()) return std::nullopt;
+    host::RawInput input = pending_.front();
+    pending_.pop_front();
+    return input;
+}
+
+std::optional<host::RawInput> SdlDisplay::WaitInput() {
+    Present();
+    for (;;) {
+        if (auto input = PollInput()) return input;
+        if (closed_) return std::nullopt;
+        PresentIfDue();
+        Pump(int(framePeriodMilliseconds));
+    }
+}
+
+bool SdlDisplay::PassTimeUntil(uint64_t dueMilliseconds) {
+    Present();
+    for (;;) {
+        Pump(0);
+        if (closed_ || !pending_.empty()) return false;
+        uint64_t now = host::NowMilliseconds();
+        if (now >= dueMilliseconds) return true;
+        if (host::UsingVirtualTime()) {
+            host::WaitMilliseconds(dueMilliseconds - now);
+            return true;
+        }
+        PresentIfDue();
+        Pump(int(std::min(dueMilliseconds - now, framePeriodMilliseconds)));
+    }
+}
+
+void SdlDisplay::Pump(int timeoutMilliseconds) {
+    SDL_Event event;
+    if (timeoutMilliseconds > 0) {
+        if (SDL_WaitEventTimeout(&event, timeoutMilliseconds) == 0) return;
+        Handle(event);
+    }
+    while (SDL_PollEvent(&event) != 0) Handle(event);
+}
+
+void SdlDisplay::Handle(const SDL_Event& event) {
+    int width = host::ScreenWidth(), height = host::ScreenHeight();
+    switch (event.type) {
+    case SDL_QUIT:
+        closed_ = true;
+        break;
+    case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_CLOSE) closed_ = true;
+        if (event.window.event == SDL_WINDOWEVENT_EXPOSED) Present();
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+    case SDL_MOUSEMOTION: {
+        bool isMotion = event.type == SDL_MOUSEMOTION;
+        if (!isMotion && event.button.button != SDL_BUTTON_LEFT) break;
+        int x = ScreenFromWindow(isMotion ? event.motion.x : event.button.x, zoom_, width);
+        int y = ScreenFromWindow(isMotion ? event.motion.y : event.button.y, zoom_, height);
+        if (event.type == SDL_MOUSEBUTTONDOWN && penHolder_ == PenHolder::None) {
+            penHolder_ = PenHolder::Mouse;
+            pending_.push_back(host::RawInput::Pen(host::PenAction::Down, x, y));
+        } else if (penHolder_ == PenHolder::Mouse && isMotion) {
+            pending_.push_back(host::RawInput::Pen(host::PenAction::Move, x, y));
+        } else if (penHolder_ == PenHolder::Mouse && event.type == SDL_MOUSEBUTTONUP) {
+            penHolder_ = PenHolder::None;
+            pending_.push_back(host::RawInput::Pen(host::PenAction::Up, x, y));
+        }
+        break;
+    }
+    case SDL_FINGERDOWN:
+    case SDL_FINGERMOTION:
+    case SDL_FINGERUP: {
+        int x = ScreenFromTouch(event.tfinger.x, width);
+        int y = ScreenFromTouch(event.tfinger.y, height);
+        if (event.type == SDL_FINGERDOWN && penHolder_ == PenHolder::None) {
+            penHolder_ = PenHolder::Finger;
+            finger_ = event.tfinger.fingerId;
+            pending_.push_back(host::RawInput::Pen(host::PenAction::Down, x, y));
+        } else if (penHolder_ == PenHolder::Finger && event.tfinger.fingerId == finger_) {
+            bool up = event.type == SDL_FINGERUP;
+            if (up) penHolder_ = PenHolder::None;
+            if (up || event.type == SDL_FINGERMOTION)
+                pending_.push_back(host::RawInput::Pen(
+                    up ? host::PenAction::Up : host::PenAction::Move, x, y));
+        }
+        break;
+    }
+    case SDL_KEYDOWN:
+        if (event.key.repeat != 0) break;
+        if (auto key = VirtualKeyFromSdl(event.key.keysym.sym))
+            pending_.push_back(host::RawInput::Key(*key));
+        break;
+    default:
+        break;
+    }
+}
+
+void SdlDisplay::Present() {
+    const std::vector<uint32_t>& pixels = host::ScreenPixels();
+    int width = host::ScreenWidth(), height = host::ScreenHeight();
+    if (pixels.size() == size_t(width) * size_t(height)) {
+        SDL_UpdateTexture(texture_, nullptr, pixels.data(), width * int(sizeof(uint32_t)));
+        SDL_RenderClear(renderer_);
+        SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+        SDL_RenderPresent(renderer_);
+    }
+    lastPresent_ = SDL_GetTicks64();
+}
+
+void SdlDisplay::PresentIfDue() {
+    if (SDL_GetTicks64() - lastPresent_ >= framePeriodMilliseconds) Present();
+}
+
+}  // namespace qoz::sim
