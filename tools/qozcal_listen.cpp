@@ -1,0 +1,223 @@
+// qozcal-listen: stands in for the touch driver. It opens the two
+// calibration events, prints a line for each one it sees and, after the end
+// event, the four settings the calibration has written.
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace {
+
+using WideString = std::basic_string<WCHAR>;
+
+// Each event is waited on this long in turn; an automatic-reset event stays
+// signalled until the next wait, so nothing set meanwhile is lost.
+constexpr DWORD kPollMs = 20;
+
+const char kUsage[] =
+    "usage: qozcal-listen [--count N] [--timeout MS] [--ready FILE]\n"
+    "Prints CALSTARTEVENT or CALENDEVENT for each calibration event it sees,\n"
+    "and after CALENDEVENT the settings ScaleX, ScaleY, OffsetX and OffsetY.\n"
+    "  --count N     exit with status 0 after N events\n"
+    "  --timeout MS  exit with status 1 if MS milliseconds pass first\n"
+    "  --ready FILE  create FILE once both events are open\n"
+    "  --help        show this text\n";
+
+struct Options {
+    long count = -1;  // -1: no limit
+    long timeoutMs = -1;
+    const char* readyFile = nullptr;
+    bool help = false;
+};
+
+bool ReadCount(const char* text, long& value) {
+    char* end = nullptr;
+    errno = 0;
+    long number = std::strtol(text, &end, 10);
+    if (*text == 0 || *end != 0 || errno != 0 || number < 0) return false;
+    value = number;
+    return true;
+}
+
+// Returns false (with a message on standard error) when the options are bad.
+bool ReadOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const char* option = argv[i];
+        if (std::strcmp(option, "--help") == 0) {
+            options.help = true;
+            continue;
+        }
+        bool known = std::strcmp(option, "--count") == 0 || std::strcmp(option, "--timeout") == 0 ||
+                     std::strcmp(option, "--ready") == 0;
+        if (!known) {
+            std::fprintf(stderr, "qozcal-listen: unknown option '%s'\n", option);
+            return false;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "qozcal-listen: %s needs a value\n", option);
+            return false;
+        }
+        const char* value = argv[++i];
+        bool valid = true;
+        if (std::strcmp(option, "--count") == 0) {
+            valid = ReadCount(value, options.count);
+        } else if (std::strcmp(option, "--timeout") == 0) {
+            valid = ReadCount(value, options.timeoutMs);
+        } else {
+            options.readyFile = value;
+        }
+        if (!valid) {
+            std::fprintf(stderr, "qozcal-listen: %s needs a whole number, not '%s'\n", option, value);
+            return false;
+        }
+    }
+    return true;
+}
+
+void PrintLine(const std::string& line) {
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void AppendUtf8(std::string& out, unsigned long c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Unpaired surrogates become U+FFFD.
+std::string ToUtf8(const WideString& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned long c = static_cast<unsigned long>(text[i]) & 0xFFFF;
+        unsigned long next = i + 1 < text.size() ? static_cast<unsigned long>(text[i + 1]) & 0xFFFF : 0;
+        if (c >= 0xD800 && c <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF) {
+            AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (next - 0xDC00));
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            AppendUtf8(out, 0xFFFD);
+        } else {
+            AppendUtf8(out, c);
+        }
+    }
+    return out;
+}
+
+// The value as text, or what stands in its place: (missing), (type N), (error N).
+std::string SettingText(HKEY key, const WCHAR* name) {
+    if (key == nullptr) return "(missing)";
+    DWORD type = 0;
+    DWORD size = 0;
+    LONG result = RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
+    if (result == ERROR_SUCCESS && type == REG_SZ) {
+        std::vector<BYTE> data(size + sizeof(WCHAR));
+        result = RegQueryValueExW(key, name, nullptr, &type, data.data(), &size);
+        if (result == ERROR_SUCCESS && type == REG_SZ) {
+            WideString text(size / sizeof(WCHAR), 0);
+            if (!text.empty()) std::memcpy(&text[0], data.data(), text.size() * sizeof(WCHAR));
+            while (!text.empty() && text.back() == 0) text.pop_back();
+            return ToUtf8(text);
+        }
+    }
+    if (result == ERROR_FILE_NOT_FOUND) return "(missing)";
+    if (result != ERROR_SUCCESS) return "(error " + std::to_string(result) + ")";
+    return "(type " + std::to_string(type) + ")";
+}
+
+void PrintSettings() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, TEXT("Software\\QozSerial"), 0, KEY_ALL_ACCESS, &key) !=
+        ERROR_SUCCESS)
+        key = nullptr;
+    const struct {
+        const WCHAR* name;
+        const char* label;
+    } settings[] = {{TEXT("ScaleX"), "ScaleX"},
+                    {TEXT("ScaleY"), "ScaleY"},
+                    {TEXT("OffsetX"), "OffsetX"},
+                    {TEXT("OffsetY"), "OffsetY"}};
+    for (const auto& setting : settings)
+        PrintLine(std::string(setting.label) + "=" + SettingText(key, setting.name));
+    if (key != nullptr) RegCloseKey(key);
+}
+
+int Listen(const Options& options, HANDLE startEvent, HANDLE endEvent) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point began = Clock::now();
+    const HANDLE events[2] = {startEvent, endEvent};
+    const char* const names[2] = {"CALSTARTEVENT", "CALENDEVENT"};
+    long seen = 0;
+    for (;;) {
+        for (int i = 0; i < 2; ++i) {
+            if (options.count >= 0 && seen >= options.count) return 0;
+            DWORD result = WaitForSingleObject(events[i], kPollMs);
+            if (result == WAIT_FAILED) {
+                std::fprintf(stderr, "qozcal-listen: waiting for %s failed (error %lu)\n", names[i],
+                             static_cast<unsigned long>(GetLastError()));
+                return 1;
+            }
+            if (result != WAIT_OBJECT_0) continue;
+            PrintLine(names[i]);
+            if (i == 1) PrintSettings();
+            ++seen;
+        }
+        if (options.timeoutMs >= 0 && (options.count < 0 || seen < options.count) &&
+            Clock::now() - began >= std::chrono::milliseconds(options.timeoutMs))
+            return 1;
+    }
+}
+
+HANDLE OpenCalibrationEvent(const WCHAR* name, const char* label) {
+    HANDLE event = CreateEventW(nullptr, FALSE, FALSE, name);
+    if (event == nullptr)
+        std::fprintf(stderr, "qozcal-listen: cannot open event %s (error %lu)\n", label,
+                     static_cast<unsigned long>(GetLastError()));
+    return event;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ReadOptions(argc, argv, options)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    HANDLE startEvent = OpenCalibrationEvent(TEXT("CALSTARTEVENT"), "CALSTARTEVENT");
+    HANDLE endEvent = OpenCalibrationEvent(TEXT("CALENDEVENT"), "CALENDEVENT");
+    int status = 1;
+    if (startEvent != nullptr && endEvent != nullptr) {
+        std::FILE* ready = options.readyFile != nullptr ? std::fopen(options.readyFile, "w") : nullptr;
+        if (options.readyFile != nullptr && ready == nullptr) {
+            std::fprintf(stderr, "qozcal-listen: cannot create %s\n", options.readyFile);
+        } else {
+            if (ready != nullptr) std::fclose(ready);
+            status = Listen(options, startEvent, endEvent);
+        }
+    }
+    if (startEvent != nullptr) CloseHandle(startEvent);
+    if (endEvent != nullptr) CloseHandle(endEvent);
+    return status;
+}
