@@ -1,0 +1,14 @@
+// The thread's message queue: posted and input messages in arrival order,
+// then the quit message, then repaints, then waiting for input.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace qoz::host {
+
+void PostInputMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                      POINT screenPoint);
+
+void ResetMessageQueue();
+
+}  // namespace qoz::host

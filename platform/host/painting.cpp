@@ -1,0 +1,218 @@
+#include "painting.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "screen.h"
+#include "update_region.h"
+#include "visible_region.h"
+
+namespace qoz::host {
+
+namespace {
+
+struct DeviceContext {
+    bool inUse = false;
+    HWND window = nullptr;
+    POINT origin{0, 0};  // the client area's top-left on the screen
+    Region clip;         // screen coordinates
+};
+
+constexpr uintptr_t kFirstDc = 0x20000;
+constexpr uintptr_t kFirstBrush = 0x30000;
+constexpr uintptr_t kHandleStep = 4;
+// WHITE_BRUSH, LTGRAY_BRUSH, GRAY_BRUSH, DKGRAY_BRUSH, BLACK_BRUSH.
+constexpr uint32_t kStockBrushColours[] = {kWhite, 0x00C0C0C0, 0x00808080, 0x00404040, kBlack};
+constexpr int kStockBrushCount = int(sizeof kStockBrushColours / sizeof kStockBrushColours[0]);
+// GDI's coordinate range; it keeps the line arithmetic within 64 bits.
+constexpr LONG kLargestCoordinate = 1 << 27;
+
+std::vector<DeviceContext> contexts;
+
+DeviceContext* LookUpDc(HDC dc) {
+    auto value = reinterpret_cast<uintptr_t>(dc);
+    if (value < kFirstDc || (value - kFirstDc) % kHandleStep != 0) return nullptr;
+    size_t slot = (value - kFirstDc) / kHandleStep;
+    if (slot >= contexts.size() || !contexts[slot].inUse) return nullptr;
+    return &contexts[slot];
+}
+
+HDC OpenDc(const Window& window, Region clip) {
+    size_t slot = 0;
+    while (slot < contexts.size() && contexts[slot].inUse) ++slot;
+    if (slot == contexts.size()) contexts.emplace_back();
+    contexts[slot] = DeviceContext{true, window.handle, ClientOrigin(window), std::move(clip)};
+    return reinterpret_cast<HDC>(kFirstDc + kHandleStep * slot);
+}
+
+void FillScreenRegion(const Region& region, uint32_t colour) {
+    std::vector<uint32_t>& pixels = MutableScreenPixels();
+    const size_t width = size_t(ScreenWidth());
+    for (const RECT& part : IntersectRegion(region, ScreenRect()))
+        for (LONG y = part.top; y < part.bottom; ++y)
+            std::fill_n(pixels.begin() + y * width + part.left, part.right - part.left, colour);
+}
+
+void PutClippedPixel(const DeviceContext& context, int64_t x, int64_t y, uint32_t colour) {
+    LONG screenX = LONG(x + context.origin.x);
+    LONG screenY = LONG(y + context.origin.y);
+    if (RegionContains(context.clip, screenX, screenY))
+        MutableScreenPixels()[size_t(screenY) * size_t(ScreenWidth()) + size_t(screenX)] = colour;
+}
+
+// One segment with the pen: every pixel from the start on, the end point
+// excluded. Only the steps whose major coordinate lies within the clip's
+// bounds are visited, so far-off segments cost nothing.
+void DrawSegment(const DeviceContext& context, const RECT& bounds, POINT from, POINT to) {
+    const int64_t dx = int64_t(to.x) - from.x;
+    const int64_t dy = int64_t(to.y) - from.y;
+    const bool xMajor = std::llabs(dx) >= std::llabs(dy);
+    const int64_t majorDelta = xMajor ? dx : dy;
+    const int64_t minorDelta = xMajor ? dy : dx;
+    const int64_t steps = std::llabs(majorDelta);
+    if (steps == 0) return;
+    const int64_t majorStep = majorDelta > 0 ? 1 : -1;
+    const int64_t minorStep = minorDelta > 0 ? 1 : (minorDelta < 0 ? -1 : 0);
+    const int64_t minorRun = std::llabs(minorDelta);
+    const int64_t majorStart = xMajor ? from.x : from.y;
+    const int64_t minorStart = xMajor ? from.y : from.x;
+    const int64_t low = xMajor ? bounds.left : bounds.top;
+    const int64_t high = (xMajor ? bounds.right : bounds.bottom) - 1;
+
+    int64_t first = majorStep > 0 ? low - majorStart : majorStart - high;
+    int64_t last = majorStep > 0 ? high - majorStart : majorStart - low;
+    first = std::max<int64_t>(first, 0);
+    last = std::min<int64_t>(last, steps - 1);
+    for (int64_t i = first; i <= last; ++i) {
+        // The minor coordinate rounded to the nearest pixel, halves away from the start.
+        int64_t minor = minorStart + minorStep * ((2 * i * minorRun + steps) / (2 * steps));
+        int64_t major = majorStart + majorStep * i;
+        if (xMajor)
+            PutClippedPixel(context, major, minor, kBlack);
+        else
+            PutClippedPixel(context, minor, major, kBlack);
+    }
+}
+
+bool InCoordinateRange(const POINT& point) {
+    return std::abs(point.x) <= kLargestCoordinate && std::abs(point.y) <= kLargestCoordinate;
+}
+
+uint32_t Mix(uint32_t background, uint32_t colour, unsigned coverage) {
+    uint32_t result = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        int from = int((background >> shift) & 0xFF);
+        int to = int((colour >> shift) & 0xFF);
+        result |= uint32_t(from + (to - from) * int(coverage) / 255) << shift;
+    }
+    return result;
+}
+
+}  // namespace
+
+std::optional<uint32_t> BrushColour(HBRUSH brush) {
+    auto value = reinterpret_cast<uintptr_t>(brush);
+    if (value < kFirstBrush || (value - kFirstBrush) % kHandleStep != 0) return std::nullopt;
+    size_t index = (value - kFirstBrush) / kHandleStep;
+    if (index >= size_t(kStockBrushCount)) return std::nullopt;
+    return kStockBrushColours[index];
+}
+
+void PaintDesktop(const RECT& screenArea) {
+    Region desktop{IntersectRects(screenArea, ScreenRect())};
+    for (Window* window : StackTopFirst(nullptr))
+        if (window->style & WS_VISIBLE) desktop = SubtractRect(desktop, WindowScreenRect(*window));
+    FillScreenRegion(desktop, kDesktopColour);
+}
+
+void PaintBorder(const Window& window, const RECT& screenArea) {
+    const int border = BorderWidth(window);
+    if (border == 0) return;
+    Region visible = IntersectRegion(VisibleRegion(window, WindowPart::Whole), screenArea);
+    if (visible.empty()) return;
+    RECT outer = WindowScreenRect(window);
+    const RECT strips[] = {
+        RECT{outer.left, outer.top, outer.right, outer.top + border},
+        RECT{outer.left, outer.bottom - border, outer.right, outer.bottom},
+        RECT{outer.left, outer.top, outer.left + border, outer.bottom},
+        RECT{outer.right - border, outer.top, outer.right, outer.bottom},
+    };
+    for (const RECT& strip : strips) {
+        Region part;
+        for (const RECT& piece : visible) {
+            RECT overlap = IntersectRects(piece, strip);
+            if (!IsEmptyRect(overlap)) part.push_back(overlap);
+        }
+        FillScreenRegion(part, kBlack);
+    }
+}
+
+bool FillDcRect(HDC dc, const RECT& rect, uint32_t colour) {
+    DeviceContext* context = LookUpDc(dc);
+    if (!context) return false;
+    RECT onScreen = OffsetRect(rect, context->origin.x, context->origin.y);
+    FillScreenRegion(IntersectRegion(context->clip, onScreen), colour);
+    return true;
+}
+
+bool BlendDcPixel(HDC dc, int x, int y, uint32_t colour, unsigned coverage) {
+    DeviceContext* context = LookUpDc(dc);
+    if (!context) return false;
+    LONG screenX = x + context->origin.x;
+    LONG screenY = y + context->origin.y;
+    if (!RegionContains(context->clip, screenX, screenY)) return true;
+    uint32_t& pixel =
+        MutableScreenPixels()[size_t(screenY) * size_t(ScreenWidth()) + size_t(screenX)];
+    pixel = Mix(pixel, colour, std::min(coverage, 255u));
+    return true;
+}
+
+void ResetPainting() { contexts.clear(); }
+
+}  // namespace qoz::host
+
+using namespace qoz::host;
+
+HGDIOBJ GetStockObject(int index) {
+    if (index < 0 || index >= kStockBrushCount) return nullptr;
+    return reinterpret_cast<HGDIOBJ>(kFirstBrush + kHandleStep * size_t(index));
+}
+
+HDC BeginPaint(HWND handle, PAINTSTRUCT* paint) {
+    Window* window = LookUpWindow(handle);
+    if (!window || !paint) return nullptr;
+    PendingUpdate update = TakeUpdate(*window);
+    POINT origin = ClientOrigin(*window);
+    Region clip = IntersectRegion(VisibleRegion(*window, WindowPart::Client),
+                                  OffsetRect(update.rect, origin.x, origin.y));
+    *paint = PAINTSTRUCT{};
+    paint->rcPaint = update.rect;
+    if (update.erase) {
+        // fErase tells the procedure that erasing is still its job.
+        std::optional<uint32_t> colour = BrushColour(window->background);
+        if (colour) FillScreenRegion(clip, *colour);
+        paint->fErase = colour ? FALSE : TRUE;
+    }
+    paint->hdc = OpenDc(*window, std::move(clip));
+    return paint->hdc;
+}
+
+BOOL EndPaint(HWND handle, const PAINTSTRUCT* paint) {
+    if (!paint) return FALSE;
+    DeviceContext* context = LookUpDc(paint->hdc);
+    if (!context || context->window != handle) return FALSE;
+    *context = DeviceContext{};
+    return TRUE;
+}
+
+BOOL Polyline(HDC dc, const POINT* points, int count) {
+    DeviceContext* context = LookUpDc(dc);
+    if (!context || !points || count < 2) return FALSE;
+    for (int i = 0; i < count; ++i)
+        if (!InCoordinateRange(points[i])) return FALSE;
+    RECT bounds = OffsetRect(RegionBounds(context->clip), -context->origin.x, -context->origin.y);
+    if (IsEmptyRect(bounds)) return TRUE;
+    for (int i = 0; i + 1 < count; ++i) DrawSegment(*context, bounds, points[i], points[i + 1]);
+    return TRUE;
+}

@@ -1,0 +1,43 @@
+#include "screen.h"
+
+#include <algorithm>
+
+namespace qoz::host {
+
+namespace {
+
+constexpr int kDefaultWidth = 240;
+constexpr int kDefaultHeight = 320;
+constexpr int kLargestSide = 16384;
+
+int width = kDefaultWidth;
+int height = kDefaultHeight;
+std::vector<uint32_t> pixels(size_t(kDefaultWidth) * kDefaultHeight, kDesktopColour);
+
+}  // namespace
+
+void SetScreenSize(int newWidth, int newHeight) {
+    width = std::clamp(newWidth, 1, kLargestSide);
+    height = std::clamp(newHeight, 1, kLargestSide);
+    pixels.assign(size_t(width) * size_t(height), kDesktopColour);
+}
+
+int ScreenWidth() { return width; }
+int ScreenHeight() { return height; }
+
+const std::vector<uint32_t>& ScreenPixels() { return pixels; }
+std::vector<uint32_t>& MutableScreenPixels() { return pixels; }
+
+RECT ScreenRect() { return RECT{0, 0, width, height}; }
+
+void ResetScreen() { SetScreenSize(kDefaultWidth, kDefaultHeight); }
+
+}  // namespace qoz::host
+
+int GetSystemMetrics(int index) {
+    switch (index) {
+        case SM_CXSCREEN: return qoz::host::ScreenWidth();
+        case SM_CYSCREEN: return qoz::host::ScreenHeight();
+        default: return 0;
+    }
+}
