@@ -18,8 +18,9 @@ locale_t CaseLocale() {
 }
 
 char32_t FoldCharacter(char32_t c) {
+    if (c < 0x80) return (c >= U'A' && c <= U'Z') ? c + 32 : c;
     locale_t locale = CaseLocale();
-    if (!locale) return (c >= U'A' && c <= U'Z') ? c + 32 : c;
+    if (!locale) return c;
     wint_t upper = towupper_l(static_cast<wint_t>(c), locale);
     return static_cast<char32_t>(towlower_l(upper, locale));
 }

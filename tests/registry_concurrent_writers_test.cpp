@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "platform/platform.h"
+#include "scratch_environment.h"
+
+namespace {
+
+const char16_t* const kSettingsKey = u"Software\\QozSerial";
+constexpr int kValuesPerProcess = 150;
+
+std::u16string Ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+// Opens the key, writes one text value and closes the key, as the program does.
+bool WriteSetting(const std::string& name, const std::string& text) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return false;
+    std::u16string wideName = Ascii(name);
+    std::u16string wideText = Ascii(text);
+    LONG status = RegSetValueExW(key, wideName.c_str(), 0, REG_SZ,
+                                 reinterpret_cast<const BYTE*>(wideText.data()),
+                                 static_cast<DWORD>(wideText.size() * 2));
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+int WriteMany(const std::string& prefix) {
+    int failures = 0;
+    for (int i = 0; i < kValuesPerProcess; ++i) {
+        if (!WriteSetting(prefix + std::to_string(i), prefix + "-value-" + std::to_string(i))) ++failures;
+    }
+    return failures;
+}
+
+}  // namespace
+
+TEST(RegistryConcurrentWriters, TwoProcessesWritingAtOnceLoseNothing) {
+    ScratchEnvironment scratch;
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, 0, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+
+    int start[2];
+    ASSERT_EQ(pipe(start), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        char go;
+        close(start[1]);
+        if (read(start[0], &go, 1) != 1) _exit(255);
+        _exit(std::min(WriteMany("Child"), 254));
+    }
+    close(start[0]);
+    ASSERT_EQ(write(start[1], "g", 1), 1);
+    close(start[1]);
+    int parentFailures = WriteMany("Parent");
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(parentFailures, 0);
+
+    for (const std::string prefix : {"Parent", "Child"}) {
+        for (int i = 0; i < kValuesPerProcess; ++i) {
+            StoredValue value = QueryQozSerialValue(Ascii(prefix + std::to_string(i)).c_str());
+            ASSERT_TRUE(value.present) << prefix << i;
+            EXPECT_EQ(value.text, Ascii(prefix + "-value-" + std::to_string(i)));
+        }
+    }
+}
+
+TEST(RegistryConcurrentWriters, AWriterWaitsForTheLockAndAKilledHolderReleasesIt) {
+    ScratchEnvironment scratch;
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, 0, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+
+    int locked[2];
+    ASSERT_EQ(pipe(locked), 0);
+    pid_t holder = fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        std::string lockPath = scratch.registryPath().string() + ".lock";
+        int fd = open(lockPath.c_str(), O_RDWR | O_CREAT, 0666);
+        if (fd < 0 || flock(fd, LOCK_EX) != 0) _exit(1);
+        if (write(locked[1], "l", 1) != 1) _exit(1);
+        pause();
+        _exit(0);
+    }
+    char signal;
+    ASSERT_EQ(read(locked[0], &signal, 1), 1);
+
+    std::atomic<bool> done{false};
+    bool written = false;
+    std::thread writer([&] {
+        written = WriteSetting("ScaleX", "1.12940");
+        done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(done) << "the write did not wait for the lock";
+
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    writer.join();
+    EXPECT_TRUE(written);
+    EXPECT_EQ(QueryQozSerialValue(u"ScaleX").text, u"1.12940");
+    close(locked[0]);
+    close(locked[1]);
+}
