@@ -13,7 +13,7 @@
 #include "platform/host/screen_input.h"
 #include "platform/host/simulator/command_line.h"
 #include "platform/host/simulator/pen_script.h"
-#include "platform/host/simulator/png_writer.h"
+#include "platform/host/simulator/screen_shot.h"
 #include "platform/host/simulator/script_player.h"
 #include "platform/host/simulator/script_then_user.h"
 #include "platform/host/simulator/sdl_display.h"

@@ -3,10 +3,7 @@
 #include <png.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-
-#include "platform/host/screen_input.h"
 
 namespace qoz::sim {
 
@@ -40,13 +37,6 @@ bool WritePng(const std::string& path, const std::vector<uint32_t>& pixels, int 
         return false;
     }
     return true;
-}
-
-void WriteScreenShot(const std::string& path) {
-    std::string error;
-    if (!WritePng(path, host::ScreenPixels(), host::ScreenWidth(), host::ScreenHeight(), error))
-        std::fprintf(stderr, "qozcal: cannot write screenshot %s: %s\n", path.c_str(),
-                     error.c_str());
 }
 
 }  // namespace qoz::sim

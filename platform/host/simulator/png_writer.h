@@ -12,8 +12,4 @@ namespace qoz::sim {
 bool WritePng(const std::string& path, const std::vector<uint32_t>& pixels, int width,
               int height, std::string& error);
 
-// Writes the whole simulated screen; a failure is one line on standard error
-// and nothing else, so the run goes on.
-void WriteScreenShot(const std::string& path);
-
 }  // namespace qoz::sim
