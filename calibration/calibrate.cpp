@@ -18,8 +18,7 @@ static const double targetSpan = 819.2;
 static const double farTarget = 921.6;
 static const double half = 0.5;
 
-// Infinity and NaN are the only values for which v - v is not zero.
-static int IsFiniteNumber(double value) { return value - value == 0.0; }
+static double Magnitude(double value) { return value < 0.0 ? -value : value; }
 
 // Truncates toward zero; values beyond the int range (a near-degenerate set of
 // taps can give huge scales) saturate instead of overflowing.
@@ -43,21 +42,23 @@ void Calibrate1Dimension(const float* samplesX, const float* samplesY) {
 
     double widthSpan = (double)right - left;
     double heightSpan = (double)bottom - (double)top;
-    double fitScaleX = widthSpan != 0.0 ? targetSpan / widthSpan : 0.0;
-    double fitOffsetX = farTarget - fitScaleX * (double)right;
-    double fitScaleY = heightSpan != 0.0 ? targetSpan / heightSpan : 0.0;
-    double fitOffsetY = farTarget - fitScaleY * (double)bottom;
 
-    // Taps that leave no distance between the left and right (or top and
-    // bottom) edges have no fit. The touch driver keeps working with the
-    // settings it has, so nothing is stored; the end event still tells it
-    // that the calibration is over.
-    if (widthSpan == 0.0 || heightSpan == 0.0 || !IsFiniteNumber(fitScaleX) ||
-        !IsFiniteNumber(fitOffsetX) || !IsFiniteNumber(fitScaleY) || !IsFiniteNumber(fitOffsetY)) {
+    // Edges less than a pixel apart (taps all at one point, or the exact
+    // division by zero when they coincide) have no meaningful fit: it would
+    // map the whole panel onto a sliver and leave the user unable to tap
+    // anything. The touch driver keeps the settings it has, so nothing is
+    // stored; the end event still tells it that the calibration is over.
+    if (Magnitude(widthSpan) < (double)pixelToDeviceX ||
+        Magnitude(heightSpan) < (double)pixelToDeviceY) {
         SignalCalibrationEnd();
         NKDbgPrintfW(TEXT("Calibrate1Dimension : Degenerate taps - settings kept\r\n"));
         return;
     }
+
+    double fitScaleX = targetSpan / widthSpan;
+    double fitOffsetX = farTarget - fitScaleX * (double)right;
+    double fitScaleY = targetSpan / heightSpan;
+    double fitOffsetY = farTarget - fitScaleY * (double)bottom;
 
     scaleX = (float)fitScaleX;
     offsetX = (float)fitOffsetX;

@@ -74,7 +74,7 @@ TEST_F(Calibrate, TheCentreSampleTakesNoPart) {
     y[4] = 65535;
     Calibrate1Dimension(x, y);
     EXPECT_EQ(scratch.registryText(), first);
-    EXPECT_FLOAT_EQ(scaleX, 1.1294f);
+    EXPECT_NEAR(scaleX, 1.1294, 1e-5);
 }
 
 TEST_F(Calibrate, SwappedPairsGiveNegativeScalesThatAreStoredLikeAnyOthers) {
@@ -101,7 +101,7 @@ TEST_F(Calibrate, StoredTextsComeFromTheUnroundedScaleXAndTheRoundedOthers) {
     EXPECT_EQ(Text(u"OffsetX"), expected);
 }
 
-// With no distance between the edges there is no fit: the driver keeps the
+// Edges less than a pixel apart have no meaningful fit: the driver keeps the
 // settings it has, and the end event still tells it that calibration is over.
 TEST_F(Calibrate, DegenerateTapsKeepThePreviousSettingsAndStillSignalTheEnd) {
     const float good[] = {30, 200, 200, 30, 115};
@@ -111,30 +111,39 @@ TEST_F(Calibrate, DegenerateTapsKeepThePreviousSettingsAndStillSignalTheEnd) {
     std::string before = scratch.registryText();
     scratch.clearDebugLog();
 
-    const float sameX[] = {100, 100, 100, 100, 100};  // R = L
+    const float zeroX[] = {0, 0, 0, 0, 0};           // R = L exactly
+    const float sameX[] = {100, 100, 100, 100, 100};  // one point: R - L is rounding only
+    const float sameY[] = {50, 50, 50, 50, 50};       // B = T
+    const float closeY[] = {50, 50, 50.2f, 50.2f, 50}; // a fifth of a pixel apart
+    Calibrate1Dimension(zeroX, goodY);
+    EXPECT_TRUE(EndEventWasSet());
     Calibrate1Dimension(sameX, goodY);
-    const float sameY[] = {50, 50, 50, 50, 50};  // B = T
+    EXPECT_TRUE(EndEventWasSet());
     Calibrate1Dimension(good, sameY);
+    EXPECT_TRUE(EndEventWasSet());
+    Calibrate1Dimension(good, closeY);
+    EXPECT_TRUE(EndEventWasSet());
 
     EXPECT_EQ(scratch.registryText(), before);
-    EXPECT_FLOAT_EQ(scaleX, 1.1294f);
-    EXPECT_FLOAT_EQ(offsetY, -34.13334f);
-    EXPECT_EQ(scratch.debugLog(),
-              "Calibrate1Dimension : Degenerate taps - settings kept\r\n"
-              "Calibrate1Dimension : Degenerate taps - settings kept\r\n");
-    EXPECT_TRUE(EndEventWasSet());
+    EXPECT_NEAR(scaleX, 1.1294, 1e-5);
+    EXPECT_NEAR(offsetY, -34.13334, 1e-4);
+    std::string line = "Calibrate1Dimension : Degenerate taps - settings kept\r\n";
+    EXPECT_EQ(scratch.debugLog(), line + line + line + line);
 }
 
-TEST_F(Calibrate, NearlyDegenerateTapsStayFiniteAndTheLineDoesNotOverflow) {
-    // R and L differ only by the rounding of R to a 32-bit float.
-    const float x[] = {65535, 65535, 65535, 65535, 0};
+TEST_F(Calibrate, EdgesTwoPixelsApartAreStoredAndTheLineSaturatesInsteadOfOverflowing) {
+    const float x[] = {65533, 65535, 65535, 65533, 0};
     const float y[] = {0, 0, 65535, 65535, 0};
     Calibrate1Dimension(x, y);
     std::string scale = Text(u"ScaleX");
     ASSERT_NE(scale, "(missing)");
-    EXPECT_TRUE(std::isfinite(std::stod(scale))) << scale;
-    EXPECT_TRUE(std::isfinite(scaleX));
-    EXPECT_NE(scratch.debugLog().find("Calibrate1Dimension : Scale = ["), std::string::npos);
+    EXPECT_NEAR(std::stod(scale), 819.2 / (2 * 4.266719), 0.5);
+    EXPECT_TRUE(std::isfinite(std::stod(Text(u"OffsetX"))));
+    // offsetX is about -2.7e7; a hundred times that does not fit an int.
+    EXPECT_EQ(scratch.debugLog().rfind("Calibrate1Dimension : Scale = [", 0), 0u)
+        << scratch.debugLog();
+    EXPECT_NE(scratch.debugLog().find("Offset = [-2147483648 "), std::string::npos)
+        << scratch.debugLog();
 }
 
 TEST_F(Calibrate, FailedWritesAreSilentAndTheEndIsStillSignalled) {
