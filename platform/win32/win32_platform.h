@@ -1,0 +1,46 @@
+// Windows side of platform/platform.h. On the device the system provides every
+// call the program makes. On desktop Windows a few of them are missing or
+// behave differently; this header routes exactly those to the stand-ins in
+// device_calls.h, so that the program's code builds and behaves unchanged.
+#pragma once
+
+#if defined(_WIN32_WCE)
+
+#include <windows.h>
+
+#else
+
+#ifndef UNICODE
+#define UNICODE
+#endif
+#ifndef _UNICODE
+#define _UNICODE
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+
+#include <windows.h>
+#include <wchar.h>
+
+#include "device_calls.h"
+
+// The device accepts an empty class name and gives a top-level window without
+// WS_POPUP a thin border and no caption.
+#undef RegisterClassW
+#define RegisterClassW DeviceRegisterClassW
+#undef CreateWindowExW
+#define CreateWindowExW DeviceCreateWindowExW
+
+// The device ignores the access argument of RegCreateKeyExW.
+#undef RegCreateKeyExW
+#define RegCreateKeyExW DeviceRegCreateKeyExW
+
+// Desktop wsprintfW cannot format floating point.
+#undef wsprintfW
+#define wsprintfW DeviceWsprintfW
+
+#endif
