@@ -14,24 +14,39 @@ namespace {
 
 constexpr uint64_t framePeriodMilliseconds = 16;
 
-bool HasDisplayVariable() {
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
+bool IsSet(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && *value != '\0';
+}
+
+// Only a real display will do: left to itself, SDL falls back to drawing
+// off screen, where nobody would see the window. SDL_VIDEODRIVER, when the
+// user sets it, still decides.
+std::string DisplayDrivers() {
+    std::string drivers;
+    if (IsSet("WAYLAND_DISPLAY")) drivers = "wayland";
+    if (IsSet("DISPLAY")) drivers += drivers.empty() ? "x11" : ",x11";
+    return drivers;
 }
 
 }  // namespace
 
 std::unique_ptr<SdlDisplay> SdlDisplay::Open(int zoom, std::string& error) {
-    if (!HasDisplayVariable()) {
+    std::string drivers = DisplayDrivers();
+    if (drivers.empty()) {
         error = "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
         return nullptr;
     }
+    if (!IsSet("SDL_VIDEODRIVER")) SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
     // Touch is handled as touch; SDL must not also turn it into mouse events.
     SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         error = SDL_GetError();
+        if (IsSet("DISPLAY")) error += std::string(" (DISPLAY=") + std::getenv("DISPLAY") + ")";
+        if (IsSet("WAYLAND_DISPLAY"))
+            error += std::string(" (WAYLAND_DISPLAY=") + std::getenv("WAYLAND_DISPLAY") + ")";
+        SDL_Quit();
         return nullptr;
     }
     std::unique_ptr<SdlDisplay> display(new SdlDisplay(zoom));
