@@ -1,0 +1,19 @@
+// qozcal-bench: runs the benchmarks (any Google Benchmark options apply,
+// e.g. --benchmark_filter) and prints the summary of figures, baselines,
+// ratios and targets. Exit status 1 when a target was missed.
+#include <benchmark/benchmark.h>
+
+#include "scratch_folder.h"
+#include "summary.h"
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
+    qoz::bench::ScratchFolder();
+    qoz::bench::SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    bool allMet = reporter.PrintSummary();
+    benchmark::Shutdown();
+    qoz::bench::RemoveScratchFolder();
+    return allMet ? 0 : 1;
+}

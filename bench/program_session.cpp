@@ -1,0 +1,38 @@
+#include "program_session.h"
+
+#include "app/calibration_mode.h"
+#include "app/main_window.h"
+#include "app/startup.h"
+#include "app/window_procedure.h"
+#include "calibration/stroke_buffer.h"
+#include "calibration/tap_sampling.h"
+#include "platform/host/clock.h"
+#include "platform/host/window_system.h"
+#include "platform/host/window_table.h"
+
+namespace qoz::bench {
+
+HWND StartProgramInProcess() {
+    host::ResetWindowSystemForTesting();
+    host::UseVirtualTime(true);
+    calibrating = 0;
+    sampleIndex = 0;
+    strokeIndex = 0;
+    strokeLength = 0;
+    RegisterMainWindowClass(nullptr, MainWindowProc);
+    if (InitMainWindow(nullptr, SW_SHOW) == 0) return nullptr;
+    RunLoopUntilIdle();
+    // The main window is the first one the program creates.
+    return host::WindowsInCreationOrder().front()->handle;
+}
+
+void RunLoopUntilIdle() {
+    // Without an input source an idle fetch ends the loop as a quit would.
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+}  // namespace qoz::bench

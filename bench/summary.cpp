@@ -1,0 +1,100 @@
+#include "summary.h"
+
+#include <cstdio>
+#include <optional>
+
+namespace qoz::bench {
+
+namespace {
+
+struct Figure {
+    const char* benchmark;
+    const char* what;
+    const char* baseline;
+    // At most this many seconds, or at most `relativeLimit` times the
+    // figure of `relativeTo`; neither: no target.
+    double absoluteLimit = 0;
+    const char* relativeTo = nullptr;
+    double relativeLimit = 0;
+};
+
+constexpr const char* kMessage = "BM_EmptyMessageRoundTrip";
+constexpr const char* kProcess = "BM_ProcessStartAndExit";
+
+// A 200 Hz panel reports every 5 ms; a move may take 1 % of that.
+const Figure kFigures[] = {
+    {"BM_PenMoveInFullStroke", "pen move, 255-point stroke, repaint", kMessage, 50e-6},
+    {"BM_PenMoveInFullFastStroke", "  same, a fast stroke (20 px a move)", kMessage, 50e-6},
+    {"BM_PenMoveInFullStrokeAcrossThePad", "  same, every move across the pad", kMessage},
+    {"BM_CalibrationTap", "calibration tap (taps 1 to 4)", kMessage},
+    {"BM_SettingsWrite", "settings write", kMessage},
+    {"BM_StartUpToFirstPaint", "start-up to first paint (process)", kProcess, 50e-3},
+    {"BM_WholeCalibration", "whole calibration (process)", kProcess, 0, "BM_StartUpToFirstPaint", 2},
+};
+
+std::string Duration(double seconds) {
+    char text[32];
+    if (seconds < 1e-6)
+        std::snprintf(text, sizeof text, "%.1f ns", seconds * 1e9);
+    else if (seconds < 1e-3)
+        std::snprintf(text, sizeof text, "%.2f us", seconds * 1e6);
+    else
+        std::snprintf(text, sizeof text, "%.2f ms", seconds * 1e3);
+    return text;
+}
+
+}  // namespace
+
+void SummaryReporter::ReportRuns(const std::vector<Run>& runs) {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+        if (run.error_occurred) failures_[run.run_name.function_name] = run.error_message;
+        if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0) continue;
+        secondsPerIteration_[run.run_name.function_name] =
+            run.real_accumulated_time / double(run.iterations);
+    }
+}
+
+bool SummaryReporter::PrintSummary() const {
+    auto seconds = [this](const char* name) -> std::optional<double> {
+        auto found = secondsPerIteration_.find(name);
+        if (found == secondsPerIteration_.end()) return std::nullopt;
+        return found->second;
+    };
+    bool allMet = true;
+    std::printf("\n%-38s %11s %11s %9s  %s\n", "figure", "time", "baseline", "ratio", "target");
+    for (const Figure& figure : kFigures) {
+        std::optional<double> time = seconds(figure.benchmark);
+        std::optional<double> baseline = seconds(figure.baseline);
+        if (!time || !baseline) {
+            auto failure = failures_.find(figure.benchmark);
+            bool failed = failure != failures_.end();
+            std::printf("%-38s %11s  %s\n", figure.what, failed ? "FAILED" : "not run",
+                        failed ? failure->second.c_str() : "");
+            allMet = allMet && !failed;
+            continue;
+        }
+        std::string target = "none";
+        if (figure.absoluteLimit > 0) {
+            bool met = *time < figure.absoluteLimit;
+            target = "< " + Duration(figure.absoluteLimit) + (met ? ": met" : ": MISSED");
+            allMet = allMet && met;
+        } else if (figure.relativeTo) {
+            std::optional<double> other = seconds(figure.relativeTo);
+            bool met = other && *time < figure.relativeLimit * *other;
+            char text[96];
+            std::snprintf(text, sizeof text, "< %g x start-up (%.2f x)%s", figure.relativeLimit,
+                          other ? *time / *other : 0.0, met ? ": met" : ": MISSED");
+            target = text;
+            allMet = allMet && met;
+        }
+        std::printf("%-38s %11s %11s %8.1fx  %s\n", figure.what, Duration(*time).c_str(),
+                    Duration(*baseline).c_str(), *time / *baseline, target.c_str());
+    }
+    std::printf("baselines: %s = empty message round trip, %s = process that starts and exits\n",
+                Duration(seconds(kMessage).value_or(0)).c_str(),
+                Duration(seconds(kProcess).value_or(0)).c_str());
+    return allMet;
+}
+
+}  // namespace qoz::bench
