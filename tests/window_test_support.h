@@ -7,6 +7,8 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "platform/host/screen.h"
@@ -71,6 +73,29 @@ inline uint32_t PixelAt(int x, int y) {
 
 inline constexpr uint32_t kBlackPixel = 0x000000;
 inline constexpr uint32_t kWhitePixel = 0xFFFFFF;
+
+using Pixels = std::set<std::pair<int, int>>;
+
+inline Pixels BlackPixelsIn(int left, int top, int right, int bottom) {
+    Pixels found;
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x)
+            if (PixelAt(x, y) == kBlackPixel) found.insert({x, y});
+    return found;
+}
+
+// Repaints the window at once, running draw between BeginPaint and EndPaint.
+inline void PaintNow(HWND window, BOOL erase, std::function<void(HDC, PAINTSTRUCT&)> draw) {
+    paintHandler = [&](HWND painted) {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(painted, &paint);
+        draw(dc, paint);
+        EndPaint(painted, &paint);
+    };
+    InvalidateRect(window, nullptr, erase);
+    UpdateWindow(window);
+    paintHandler = nullptr;
+}
 
 // The program's windows: a bordered 240 x 320 topmost main window of the
 // empty class name and three buttons along its top edge.
