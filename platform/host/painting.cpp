@@ -54,11 +54,16 @@ void FillScreenRegion(const Region& region, uint32_t colour) {
             std::fill_n(pixels.begin() + y * width + part.left, part.right - part.left, colour);
 }
 
-void PutClippedPixel(const DeviceContext& context, int64_t x, int64_t y, uint32_t colour) {
-    LONG screenX = LONG(x + context.origin.x);
-    LONG screenY = LONG(y + context.origin.y);
-    if (RegionContains(context.clip, screenX, screenY))
-        MutableScreenPixels()[size_t(screenY) * size_t(ScreenWidth()) + size_t(screenX)] = colour;
+// Whether every pixel between the two points (client coordinates) lies in
+// one rectangle of the clip, so that none of them needs testing on its own.
+bool InsideOneClipRect(const DeviceContext& context, POINT from, POINT to) {
+    const int64_t left = std::min(from.x, to.x) + int64_t(context.origin.x);
+    const int64_t right = std::max(from.x, to.x) + int64_t(context.origin.x);
+    const int64_t top = std::min(from.y, to.y) + int64_t(context.origin.y);
+    const int64_t bottom = std::max(from.y, to.y) + int64_t(context.origin.y);
+    return std::any_of(context.clip.begin(), context.clip.end(), [&](const RECT& part) {
+        return part.left <= left && right < part.right && part.top <= top && bottom < part.bottom;
+    });
 }
 
 // One segment with the pen: every pixel from the start on, the end point
@@ -84,14 +89,31 @@ void DrawSegment(const DeviceContext& context, const RECT& bounds, POINT from, P
     int64_t last = majorStep > 0 ? high - majorStart : majorStart - low;
     first = std::max<int64_t>(first, 0);
     last = std::min<int64_t>(last, steps - 1);
+    if (first > last) return;
+
+    // Step i's minor coordinate is minorStart + minorStep * (2 i minorRun +
+    // steps) / (2 steps): rounded to the nearest pixel, halves away from the
+    // start. The quotient grows by at most one a step, so it is carried along
+    // with its remainder instead of divided out for every pixel.
+    const int64_t denominator = 2 * steps;
+    const int64_t numerator = 2 * first * minorRun + steps;
+    int64_t minorOffset = numerator / denominator;
+    int64_t remainder = numerator % denominator;
+    const bool unclipped = InsideOneClipRect(context, from, to);
+    std::vector<uint32_t>& pixels = MutableScreenPixels();
+    const size_t width = size_t(ScreenWidth());
     for (int64_t i = first; i <= last; ++i) {
-        // The minor coordinate rounded to the nearest pixel, halves away from the start.
-        int64_t minor = minorStart + minorStep * ((2 * i * minorRun + steps) / (2 * steps));
-        int64_t major = majorStart + majorStep * i;
-        if (xMajor)
-            PutClippedPixel(context, major, minor, kBlack);
-        else
-            PutClippedPixel(context, minor, major, kBlack);
+        const int64_t minor = minorStart + minorStep * minorOffset;
+        const int64_t major = majorStart + majorStep * i;
+        const LONG x = LONG((xMajor ? major : minor) + context.origin.x);
+        const LONG y = LONG((xMajor ? minor : major) + context.origin.y);
+        if (unclipped || RegionContains(context.clip, x, y))
+            pixels[size_t(y) * width + size_t(x)] = kBlack;
+        remainder += 2 * minorRun;
+        if (remainder >= denominator) {
+            remainder -= denominator;
+            ++minorOffset;
+        }
     }
 }
 
