@@ -1,0 +1,163 @@
+// A calibration as the user and the touch driver see it: the marks on the
+// screen, the buttons, the debug lines and the settings file.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <regex>
+
+#include "scenario_support.h"
+
+namespace {
+
+const std::string seedLines =
+    "AddQOZRegistryItem : Successed - [2] [ScaleX] - [1]\r\n"
+    "AddQOZRegistryItem : Successed - [2] [ScaleY] - [1]\r\n"
+    "AddQOZRegistryItem : Successed - [2] [OffsetX] - [0]\r\n"
+    "AddQOZRegistryItem : Successed - [2] [OffsetY] - [0]\r\n";
+const std::string completionLine = "Completes Calibration ..........r\n";
+
+bool NearZeroSetting(const std::string& text) {
+    if (!std::regex_match(text, std::regex("-?[0-9]+\\.[0-9]{5}"))) return false;
+    return std::fabs(std::stod(text)) <= 0.00001;
+}
+
+TEST(FullCalibration, WritesTheSeedsThenTheFitAndTheCompletionInOrder) {
+    ScratchEnvironment scratch;
+    ChildResult run = RunScenario(scratch, "full-calibration.pen");
+    ASSERT_EQ(run.status, 0) << run.error;
+    EXPECT_EQ(run.error, "");
+    EXPECT_EQ(scratch.debugLog(),
+              seedLines + "Calibrate1Dimension : Scale = [99 99] Offset = [0 0]\r\n" +
+                  completionLine);
+    EXPECT_EQ(SettingsText(scratch, "ScaleX"), "0.99999");
+    EXPECT_EQ(SettingsText(scratch, "ScaleY"), "1.00000");
+    EXPECT_PRED1(NearZeroSetting, SettingsText(scratch, "OffsetX"));
+    EXPECT_PRED1(NearZeroSetting, SettingsText(scratch, "OffsetY"));
+}
+
+TEST(FullCalibration, ShowsOnlyTheCurrentMarkWhileTheButtonsAreGone) {
+    ScratchEnvironment scratch;
+    ASSERT_EQ(RunScenario(scratch, "full-calibration.pen").status, 0);
+    // The whole client area, buttons' place included, is white but for the
+    // mark: (19,27)-(29,37) and (29,27)-(19,37) around target (24,32).
+    EXPECT_EQ(ClientDifferences(Shot(scratch, "first-mark.png"), TargetMark(24, 32)), "");
+    EXPECT_EQ(ClientDifferences(Shot(scratch, "second-mark.png"), TargetMark(216, 32)), "");
+    EXPECT_EQ(ClientDifferences(Shot(scratch, "fifth-mark.png"), TargetMark(120, 160)), "");
+}
+
+TEST(FullCalibration, LeavesTheMarkExactlyWhereTheTargetSays) {
+    ScratchEnvironment scratch;
+    ASSERT_EQ(RunScenario(scratch, "full-calibration.pen").status, 0);
+    PngImage mark = Shot(scratch, "first-mark.png");
+    ASSERT_EQ(mark.width, 240);
+    // Client (19,27) and (29,27) start the two strokes; their ends (29,37)
+    // and (19,37) are the last points, which the pen does not draw.
+    EXPECT_EQ(mark.At(20, 28), black);
+    EXPECT_EQ(mark.At(30, 28), black);
+    EXPECT_EQ(mark.At(25, 33), black);
+    EXPECT_EQ(mark.At(29, 37), black);
+    EXPECT_EQ(mark.At(30, 38), white);
+    EXPECT_EQ(mark.At(20, 38), white);
+    EXPECT_EQ(mark.At(0, 0), black) << "the window's border";
+}
+
+TEST(FullCalibration, BringsTheButtonsBackAfterTheFifthTap) {
+    ScratchEnvironment scratch;
+    ASSERT_EQ(RunScenario(scratch, "full-calibration.pen").status, 0);
+    PngImage start = Shot(scratch, "start.png");
+    PngImage done = Shot(scratch, "done.png");
+    EXPECT_NE(ClientDifferences(start, {}), "") << "the buttons are drawn at start";
+    EXPECT_EQ(AreaDifferences(done, start, buttonsArea), "");
+    EXPECT_EQ(ClientDifferences(done, {}, {buttonsArea}), "") << "no mark is left";
+}
+
+TEST(FullCalibration, PaintsTheFifthTapsOwnStrokeOnceThePadIsBack) {
+    ScratchEnvironment scratch;
+    ChildResult run = RunScenario(scratch, "fifth-tap-stroke.pen");
+    ASSERT_EQ(run.status, 0) << run.error;
+    // The centre sample takes no part in the fit.
+    EXPECT_EQ(scratch.debugLog(),
+              seedLines + "Calibrate1Dimension : Scale = [99 99] Offset = [0 0]\r\n" +
+                  completionLine);
+    // From the first move (screen 125,161) to the lift (125,171), last point
+    // not drawn; the pen-down point is not part of the line.
+    EXPECT_EQ(ClientDifferences(Shot(scratch, "done.png"), StraightLine({125, 161}, {125, 171}),
+                                {buttonsArea}),
+              "");
+}
+
+TEST(StartUp, WritesNoSeedLinesWhenTheSettingsKeyExists) {
+    ScratchEnvironment scratch;
+    ASSERT_EQ(RunScenario(scratch, "full-calibration.pen").status, 0);
+    std::string settings = scratch.registryText();
+    scratch.clearDebugLog();
+
+    ChildResult second = RunScenario(scratch, "look.pen");
+    ASSERT_EQ(second.status, 0) << second.error;
+    EXPECT_EQ(scratch.debugLog(), "");
+    EXPECT_EQ(scratch.registryText(), settings) << "the calibrated values stay";
+    EXPECT_EQ(SettingsText(scratch, "ScaleX"), "0.99999");
+}
+
+TEST(StartUp, SeedsNeutralSettingsOnFirstStart) {
+    ScratchEnvironment scratch;
+    ASSERT_EQ(RunScenario(scratch, "look.pen").status, 0);
+    EXPECT_EQ(scratch.debugLog(), seedLines);
+    EXPECT_EQ(SettingsText(scratch, "ScaleX"), "1");
+    EXPECT_EQ(SettingsText(scratch, "ScaleY"), "1");
+    EXPECT_EQ(SettingsText(scratch, "OffsetX"), "0");
+    EXPECT_EQ(SettingsText(scratch, "OffsetY"), "0");
+}
+
+// On a 320x240 screen the targets follow the screen while the window stays
+// 240x320 at the top-left corner.
+class LandscapeScreen : public ::testing::Test {
+protected:
+    void SetUp() override {
+        run = RunScenario(scratch, "landscape-calibration.pen", {"--screen", "320x240"});
+        ASSERT_EQ(run.status, 0) << run.error;
+    }
+    ScratchEnvironment scratch;
+    ChildResult run;
+};
+
+TEST_F(LandscapeScreen, ShowsNoMarkForTargetsBeyondTheWindow) {
+    PngImage first = Shot(scratch, "first-mark.png");
+    ASSERT_EQ(first.width, 320);
+    ASSERT_EQ(first.height, 240);
+    EXPECT_EQ(ClientDifferences(first, TargetMark(32, 24)), "");
+    // Targets 1 (288,24) and 2 (288,216) lie past the client area's right
+    // edge at 237: the user sees an empty window.
+    EXPECT_EQ(ClientDifferences(Shot(scratch, "second-mark.png"), {}), "");
+    EXPECT_EQ(ClientDifferences(Shot(scratch, "third-mark.png"), {}), "");
+    EXPECT_EQ(ClientDifferences(Shot(scratch, "fourth-mark.png"), TargetMark(32, 216)), "");
+    EXPECT_EQ(ClientDifferences(Shot(scratch, "fifth-mark.png"), TargetMark(160, 120)), "");
+}
+
+TEST_F(LandscapeScreen, IgnoresATapWhereTheHiddenTargetIs) {
+    // The tap at target 1's own position reached no window: the program was
+    // still waiting for tap 2 afterwards, and four more taps were needed.
+    EXPECT_EQ(ClientDifferences(Shot(scratch, "still-second-mark.png"), {}), "");
+    EXPECT_EQ(ClientDifferences(Shot(scratch, "fifth-mark.png"), TargetMark(160, 120)), "");
+    EXPECT_EQ(scratch.debugLog().find("Calibrate1Dimension"),
+              scratch.debugLog().rfind("Calibrate1Dimension"))
+        << "one calibration only";
+}
+
+TEST_F(LandscapeScreen, CompletesFromTheTapsInsideTheWindow) {
+    // Samples x (32, 232, 232, 32) and y (24, 24, 216, 216): the fit stretches
+    // x by 200 px of taps for the 192 px its constants expect between 10 % and
+    // 90 % of 240, and y by 192 px for 256 px of 320.
+    EXPECT_EQ(scratch.debugLog(),
+              seedLines + "Calibrate1Dimension : Scale = [95 133] Offset = [-2867 0]\r\n" +
+                  completionLine);
+    EXPECT_EQ(SettingsText(scratch, "ScaleX"), "0.95999");
+    EXPECT_EQ(SettingsText(scratch, "ScaleY"), "1.33333");
+    EXPECT_EQ(SettingsText(scratch, "OffsetX"), "-28.67200");
+    EXPECT_PRED1(NearZeroSetting, SettingsText(scratch, "OffsetY"));
+    PngImage done = Shot(scratch, "done.png");
+    EXPECT_NE(ClientDifferences(done, {}), "") << "the buttons are back";
+    EXPECT_EQ(ClientDifferences(done, {}, {buttonsArea}), "");
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+// Scripted runs of the real qozcal binary, headless on the virtual clock, in
+// a scratch folder, and checks on the screenshots they leave.
+#pragma once
+
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "child_process.h"
+#include "png_image.h"
+#include "scratch_environment.h"
+
+constexpr uint32_t white = 0xFFFFFF;
+constexpr uint32_t black = 0x000000;
+
+// Runs qozcal with exactly these arguments in the scratch folder.
+ChildResult RunQozcal(const ScratchEnvironment& scratch, const std::vector<std::string>& arguments);
+
+// Replays tests/scenarios/NAME headless with --virtual-time, the scratch
+// folder's settings file and debug log, and any further arguments.
+ChildResult RunScenario(const ScratchEnvironment& scratch, const std::string& name,
+                        const std::vector<std::string>& extra = {});
+
+// The screenshot NAME that a scenario wrote; an empty image if there is none.
+PngImage Shot(const ScratchEnvironment& scratch, const std::string& name);
+
+using Pixel = std::pair<int, int>;  // screen x, y
+using PixelSet = std::set<Pixel>;
+
+struct Area {
+    int left, top, right, bottom;  // screen pixels, inclusive
+    bool Contains(int x, int y) const { return x >= left && x <= right && y >= top && y <= bottom; }
+};
+
+// The three buttons together, in screen pixels, as far as the client area
+// shows them on a 240-pixel-wide window.
+constexpr Area buttonsArea{101, 2, 238, 31};
+
+// A client position of the main window as a screen pixel.
+inline Pixel FromClient(int x, int y) { return {x + 1, y + 1}; }
+
+// The X mark of a target at client (x, y): two 11-pixel diagonals without
+// their last points.
+PixelSet TargetMark(int x, int y);
+
+// The pixels of a horizontal or vertical line from `from` up to, but not
+// including, `to`, as the default pen draws it.
+PixelSet StraightLine(Pixel from, Pixel to);
+
+// Compares the main window's client area (screen 1..238 x 1..318, clipped to
+// the image) with "white except `blackPixels`", skipping `skip`. Empty when it
+// matches, else a description of the first differences.
+std::string ClientDifferences(const PngImage& image, const PixelSet& blackPixels,
+                              const std::vector<Area>& skip = {});
+
+// Empty when `area` holds the same pixels in both images.
+std::string AreaDifferences(const PngImage& image, const PngImage& reference, Area area);
+
+// The settings file's value NAME (compared without regard to case), or
+// "(missing)".
+std::string SettingsText(const ScratchEnvironment& scratch, const std::string& name);

@@ -1,0 +1,203 @@
+// The simulator's real window on a real X server (Xvfb): xdotool clicks it as
+// a user would, and screenshots of the whole X screen show what it drew.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <thread>
+
+#include "scenario_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr int zoom = 2;
+
+std::optional<std::string> FindProgram(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string folders = path != nullptr ? path : "/usr/bin:/bin";
+    for (size_t at = 0; at <= folders.size();) {
+        size_t end = folders.find(':', at);
+        if (end == std::string::npos) end = folders.size();
+        fs::path candidate = fs::path(folders.substr(at, end - at)) / name;
+        if (access(candidate.c_str(), X_OK) == 0) return candidate.string();
+        at = end + 1;
+    }
+    return std::nullopt;
+}
+
+class RealWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto xvfb = FindProgram("Xvfb");
+        if (!xvfb) GTEST_SKIP() << "Xvfb is not installed";
+        for (const char* tool : {"xdotool", "import"}) {
+            auto found = FindProgram(tool);
+            ASSERT_TRUE(found) << tool << " is missing (packages xdotool, imagemagick)";
+            tools[tool] = *found;
+        }
+        ASSERT_NO_FATAL_FAILURE(StartXvfb(*xvfb));
+    }
+
+    void TearDown() override {
+        StopChild(qozcal);
+        StopChild(server);
+    }
+
+    // Xvfb picks a free display itself and writes its number once it is
+    // ready to take connections.
+    void StartXvfb(const std::string& xvfb) {
+        int ends[2];
+        ASSERT_EQ(pipe(ends), 0);
+        ChildSpec spec;
+        spec.argv = {xvfb, "-displayfd", std::to_string(ends[1]), "-screen", "0", "640x800x24",
+                     "-nolisten", "tcp"};
+        spec.errorPath = scratch.dir() / "xvfb.err";
+        server = StartChild(spec);
+        close(ends[1]);
+        std::string number;
+        pollfd ready{ends[0], POLLIN, 0};
+        char buffer[32];
+        while (number.find('\n') == std::string::npos && poll(&ready, 1, 15000) > 0) {
+            ssize_t count = read(ends[0], buffer, sizeof buffer);
+            if (count <= 0) break;
+            number.append(buffer, size_t(count));
+        }
+        close(ends[0]);
+        ASSERT_NE(number.find('\n'), std::string::npos)
+            << "Xvfb did not start: " << ReadWholeFile(scratch.dir() / "xvfb.err");
+        display = ":" + number.substr(0, number.find('\n'));
+    }
+
+    ChildResult Tool(const std::string& name, std::vector<std::string> arguments) {
+        ChildSpec spec;
+        spec.argv = {tools[name]};
+        spec.argv.insert(spec.argv.end(), arguments.begin(), arguments.end());
+        spec.setEnvironment = {{"DISPLAY", display}};
+        spec.directory = scratch.dir();
+        return RunChild(spec, 20s);
+    }
+
+    void StartQozcal() {
+        ChildSpec spec;
+        spec.argv = {QOZCAL_PATH, "--zoom", std::to_string(zoom), "--registry",
+                     scratch.registryPath().string(), "--debug-log",
+                     scratch.debugLogPath().string()};
+        spec.setEnvironment = {{"DISPLAY", display}};
+        spec.unsetEnvironment = {"WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
+        spec.directory = scratch.dir();
+        spec.errorPath = scratch.dir() / "qozcal.err";
+        qozcal = StartChild(spec);
+        ChildResult found = Tool("xdotool", {"search", "--sync", "--name", "^qozcal$"});
+        ASSERT_EQ(found.status, 0) << found.error;
+        window = found.output.substr(0, found.output.find('\n'));
+        ChildResult geometry = Tool("xdotool", {"getwindowgeometry", "--shell", window});
+        ASSERT_EQ(geometry.status, 0) << geometry.error;
+        windowX = std::stoi(geometry.output.substr(geometry.output.find("X=") + 2));
+        windowY = std::stoi(geometry.output.substr(geometry.output.find("Y=") + 2));
+        int width = std::stoi(geometry.output.substr(geometry.output.find("WIDTH=") + 6));
+        int height = std::stoi(geometry.output.substr(geometry.output.find("HEIGHT=") + 7));
+        EXPECT_EQ(width, 240 * zoom);
+        EXPECT_EQ(height, 320 * zoom);
+    }
+
+    // Clicks the middle of simulated screen pixel (x, y).
+    void Click(int x, int y) {
+        ChildResult click = Tool("xdotool", {"mousemove", "--window", window,
+                                             std::to_string(x * zoom + zoom / 2),
+                                             std::to_string(y * zoom + zoom / 2), "click", "1"});
+        ASSERT_EQ(click.status, 0) << click.error;
+    }
+
+    // The window's content, read back at simulated-screen resolution.
+    PngImage Screen() {
+        fs::path file = scratch.dir() / "root.png";
+        ChildResult shot = Tool("import", {"-window", "root", file.string()});
+        if (shot.status != 0) return {};
+        PngImage root = ReadPng(file).value_or(PngImage{});
+        if (root.width < windowX + 240 * zoom || root.height < windowY + 320 * zoom) return {};
+        PngImage screen;
+        screen.width = 240;
+        screen.height = 320;
+        for (int y = 0; y < 320; ++y)
+            for (int x = 0; x < 240; ++x)
+                screen.pixels.push_back(root.At(windowX + x * zoom, windowY + y * zoom));
+        return screen;
+    }
+
+    // Waits until the window shows exactly `blackPixels` in its client area
+    // (outside `skip`); the last difference otherwise.
+    std::string AwaitClient(const PixelSet& blackPixels, const std::vector<Area>& skip = {}) {
+        std::string differences;
+        for (auto deadline = std::chrono::steady_clock::now() + 10s;
+             std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(50ms)) {
+            differences = ClientDifferences(Screen(), blackPixels, skip);
+            if (differences.empty()) return "";
+        }
+        return differences;
+    }
+
+    ScratchEnvironment scratch;
+    std::map<std::string, std::string> tools;
+    ChildProcess server, qozcal;
+    std::string display, window;
+    int windowX = 0, windowY = 0;
+};
+
+TEST_F(RealWindow, ShowsTheMarkWhenCalibrationIsClickedAndCalibratesFromClicks) {
+    ASSERT_NO_FATAL_FAILURE(StartQozcal());
+    // The buttons are drawn, the pad is empty.
+    ASSERT_EQ(AwaitClient({}, {buttonsArea}), "");
+    EXPECT_NE(ClientDifferences(Screen(), {}), "") << "the buttons are there";
+
+    ASSERT_NO_FATAL_FAILURE(Click(200, 16));
+    EXPECT_EQ(AwaitClient(TargetMark(24, 32)), "") << "buttons gone, first mark drawn";
+
+    const Pixel taps[] = {{25, 33}, {217, 33}, {217, 289}, {25, 289}, {121, 161}};
+    const Pixel nextMarks[] = {{216, 32}, {216, 288}, {24, 288}, {120, 160}};
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_NO_FATAL_FAILURE(Click(taps[i].first, taps[i].second));
+        ASSERT_EQ(AwaitClient(TargetMark(nextMarks[i].first, nextMarks[i].second)), "")
+            << "after tap " << i + 1;
+    }
+    ASSERT_NO_FATAL_FAILURE(Click(taps[4].first, taps[4].second));
+    EXPECT_EQ(AwaitClient({}, {buttonsArea}), "");
+    EXPECT_NE(ClientDifferences(Screen(), {}), "") << "the buttons are back";
+    EXPECT_NE(scratch.debugLog().find("Calibrate1Dimension : Scale = [99 99] Offset = [0 0]\r\n"),
+              std::string::npos)
+        << scratch.debugLog();
+
+    ASSERT_NO_FATAL_FAILURE(Click(146, 16));  // 종료
+    EXPECT_EQ(WaitChild(qozcal, 10s), 0) << ReadWholeFile(scratch.dir() / "qozcal.err");
+}
+
+TEST_F(RealWindow, DrawsAStrokeDraggedWithTheMouse) {
+    ASSERT_NO_FATAL_FAILURE(StartQozcal());
+    ASSERT_EQ(AwaitClient({}, {buttonsArea}), "");
+    auto at = [](int pixel) { return std::to_string(pixel * zoom + zoom / 2); };
+    ChildResult drag = Tool("xdotool", {"mousemove", "--window", window, at(40), at(150),
+                                        "mousedown", "1", "sleep", "0.05",
+                                        "mousemove", "--window", window, at(60), at(150),
+                                        "sleep", "0.05",
+                                        "mousemove", "--window", window, at(180), at(150),
+                                        "sleep", "0.05", "mouseup", "1"});
+    ASSERT_EQ(drag.status, 0) << drag.error;
+    EXPECT_EQ(AwaitClient(StraightLine({60, 150}, {180, 150}), {buttonsArea}), "");
+}
+
+TEST_F(RealWindow, EndsWithStatusZeroWhenAskedToClose) {
+    ASSERT_NO_FATAL_FAILURE(StartQozcal());
+    ASSERT_EQ(AwaitClient({}, {buttonsArea}), "");
+    // SDL turns a termination request into the same quit as the window's
+    // close button.
+    kill(qozcal.pid, SIGTERM);
+    EXPECT_EQ(WaitChild(qozcal, 10s), 0) << ReadWholeFile(scratch.dir() / "qozcal.err");
+}
+
+}  // namespace
