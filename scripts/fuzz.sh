@@ -50,8 +50,8 @@ for target in "${targets[@]}"; do
     continue
   fi
   # The final progress line and statistics: executions, exec/s, coverage.
-  grep -E '^#[0-9]+.*DONE' "$work/$target/log" | tail -n 1
-  grep -E '^stat::(number_of_executed_units|average_exec_per_sec)' "$work/$target/log"
+  grep -E '^#[0-9]+.*DONE' "$work/$target/log" | tail -n 1 || true
+  grep -E '^stat::(number_of_executed_units|average_exec_per_sec)' "$work/$target/log" || true
 done
 
 if [ ${#failed[@]} -gt 0 ]; then
