@@ -184,7 +184,9 @@ int wmain(int argc, wchar_t** argv) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
+    // The program inherits the standard handles, so its own output goes
+    // where the capture's goes.
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
                         DEBUG_ONLY_THIS_PROCESS, nullptr, nullptr, &startup, &started)) {
         std::fprintf(stderr, "qozcal-dbgcap: cannot start %ls (error %lu)\n", argv[2],
                      GetLastError());
