@@ -1,0 +1,175 @@
+#!/usr/bin/env python3
+"""End-to-end check of the Windows build under Wine, and its equivalence with
+the headless simulator.
+
+Replays pen scripts with xdotool against qozcal.exe (started under
+qozcal-dbgcap.exe, with the Windows qozcal-listen.exe beside it) on Xvfb, in a
+fresh WINEPREFIX, and checks what a user and the touch driver see: the window,
+every debug line to the byte, the settings, the events, the screen. The same
+scripts run through the simulator first; the debug lines and the four
+settings must be identical on both.
+
+Exit status: 0 all passed, 1 a check failed, 2 bad usage or a script that
+breaks the replay rules, 77 (CTest's skip code) when Wine cannot start at all.
+"""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import pen_replay  # noqa: E402
+import wine_checks  # noqa: E402
+from wine_session import (SessionError, WineSession, WineUnavailable, XServer,  # noqa: E402
+                          wait_for)
+
+SKIP_STATUS = 77
+
+# The runs, in order, on one prefix: the first starts on a fresh registry.
+TALL_SCRIPTS = ["examples/demo.pen", "examples/calibration.pen", "examples/key-restart.pen",
+                "examples/erase.pen", "examples/pad.pen", "examples/exit.pen"]
+WIDE_SCRIPTS = ["tests/wine/wide-screen.pen"]
+TALL_SCREEN = (240, 320)
+WIDE_SCREEN = (320, 240)
+
+
+def parse_arguments(argv):
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--source-dir", required=True)
+    parser.add_argument("--win64-dir", required=True,
+                        help="the win64 build (qozcal.exe, tools, the gaps probe)")
+    parser.add_argument("--simulator", required=True, help="the host qozcal executable")
+    parser.add_argument("--work-dir", help="keep everything here instead of a temp folder")
+    args = parser.parse_args(argv)
+    for name in ("source_dir", "win64_dir", "simulator", "work_dir"):
+        if getattr(args, name) is not None:
+            setattr(args, name, os.path.abspath(getattr(args, name)))
+    return args
+
+
+class Builds:
+    def __init__(self, win64_dir):
+        self.qozcal = os.path.join(win64_dir, "platform", "win32", "qozcal.exe")
+        self.listen = os.path.join(win64_dir, "tools", "qozcal-listen.exe")
+        self.dbgcap = os.path.join(win64_dir, "tools", "qozcal-dbgcap.exe")
+        self.probe = os.path.join(win64_dir, "tests", "wine", "qozcal-gaps-probe.exe")
+
+    def missing(self):
+        return [p for p in (self.qozcal, self.listen, self.dbgcap, self.probe)
+                if not os.path.isfile(p)]
+
+
+def load_replays(source_dir):
+    """{script: Replay} for every script, checked against the replay rules."""
+    replays = {}
+    for scripts, screen in ((TALL_SCRIPTS, TALL_SCREEN), (WIDE_SCRIPTS, WIDE_SCREEN)):
+        for script in scripts:
+            replays[script] = pen_replay.load_replay(os.path.join(source_dir, script), *screen)
+    return replays
+
+
+def run_simulator(simulator, source_dir, work_dir):
+    """Runs every script through the headless simulator, one registry for all,
+    in the same order as the Wine runs. {script: SimulatorRun}."""
+    registry = os.path.join(work_dir, "registry.reg")
+    env = dict(os.environ)
+    env["QOZCAL_EVENT_NAMESPACE"] = f"wine-equivalence-{os.getpid()}"
+    runs = {}
+    for scripts, screen in ((TALL_SCRIPTS, TALL_SCREEN), (WIDE_SCRIPTS, WIDE_SCREEN)):
+        for script in scripts:
+            run_dir = os.path.join(work_dir, run_name(script))
+            os.makedirs(run_dir)
+            debug_log = os.path.join(run_dir, "debug.txt")
+            result = subprocess.run(
+                [simulator, "--headless", "--virtual-time", "--screen", f"{screen[0]}x{screen[1]}",
+                 "--registry", registry, "--debug-log", debug_log,
+                 "--script", os.path.join(source_dir, script)],
+                cwd=run_dir, env=env, capture_output=True, timeout=120)
+            if result.returncode != 0:
+                raise SessionError(f"the simulator failed on {script} with status "
+                                   f"{result.returncode}: {result.stderr.decode().strip()}")
+            debug = b""
+            if os.path.exists(debug_log):
+                with open(debug_log, "rb") as log:
+                    debug = log.read()
+            runs[script] = wine_checks.SimulatorRun(run_dir, debug,
+                                                    wine_checks.registry_file_settings(registry))
+    return runs
+
+
+def run_name(script):
+    return os.path.splitext(os.path.basename(script))[0]
+
+
+def run_session(builds, source_dir, work_dir, replays, simulated, report):
+    prefix = os.path.join(work_dir, "prefix")
+    log_path = os.path.join(work_dir, "wine.log")
+    first = True
+    for scripts, screen in ((TALL_SCRIPTS, TALL_SCREEN), (WIDE_SCRIPTS, WIDE_SCREEN)):
+        xserver = XServer(screen[0], screen[1], os.path.join(work_dir, "xvfb.log"))
+        try:
+            session = WineSession(prefix, xserver, log_path)
+            if first:
+                print(f"booting a fresh WINEPREFIX in {prefix} ...", flush=True)
+                session.boot()
+                wine_checks.check_gaps_probe(session, builds, work_dir, report)
+            for script in scripts:
+                print(f"replaying {script} on a {screen[0]}x{screen[1]} screen ...", flush=True)
+                wine_dir = os.path.join(work_dir, "wine", run_name(script))
+                os.makedirs(wine_dir)
+                runner = wine_checks.ScriptRun(session, builds, script, replays[script],
+                                               simulated[script], wine_dir, first, report)
+                runner.run()
+                first = False
+            session.stop_server()
+        finally:
+            xserver.stop()
+
+
+def main(argv):
+    args = parse_arguments(argv)
+    builds = Builds(args.win64_dir)
+    missing = builds.missing()
+    if missing:
+        print("the win64 build is missing " + ", ".join(missing) +
+              "; build it with: cmake --preset win64 && cmake --build --preset win64")
+        return 1
+    try:
+        replays = load_replays(args.source_dir)
+    except pen_replay.ScriptError as error:
+        print(f"a script breaks the replay rules: {error}")
+        return 2
+    for tool in ("Xvfb", "xdotool", "import", "convert", "identify", "xwininfo"):
+        if shutil.which(tool) is None:
+            print(f"{tool} is not installed (packages: xvfb xdotool imagemagick x11-utils)")
+            return 1
+
+    work_dir = args.work_dir or tempfile.mkdtemp(prefix="qozcal-wine-")
+    os.makedirs(work_dir, exist_ok=True)
+    report = wine_checks.Report()
+    try:
+        simulated = run_simulator(args.simulator, args.source_dir,
+                                  os.path.join(work_dir, "simulator"))
+        run_session(builds, args.source_dir, work_dir, replays, simulated, report)
+    except WineUnavailable as error:
+        print(f"SKIPPED: Wine cannot start here: {error}")
+        return SKIP_STATUS
+    except (SessionError, subprocess.TimeoutExpired) as error:
+        report.fail(f"the run could not go on: {error}")
+    finally:
+        # The prefix is large and of no use afterwards.
+        shutil.rmtree(os.path.join(work_dir, "prefix"), ignore_errors=True)
+    status = report.summary()
+    if status == 0 and args.work_dir is None:
+        shutil.rmtree(work_dir, ignore_errors=True)
+    else:
+        print(f"the debug lines, settings and screenshots of the run are in {work_dir}")
+    return status
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

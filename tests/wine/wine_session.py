@@ -1,0 +1,204 @@
+"""An X server and a Wine prefix for running the Windows build, and the X
+tools that act as the user: xdotool for the pen and the keys, ImageMagick's
+import for the screen, xwininfo for the window's place."""
+
+import os
+import shutil
+import subprocess
+import time
+
+WINE_ENVIRONMENT = {
+    "WINEDEBUG": "-all",
+    # No dialogs offering to install Mono or Gecko during wineboot.
+    "WINEDLLOVERRIDES": "mscoree,mshtml=",
+    "LANG": "C.UTF-8",
+    "LC_ALL": "C.UTF-8",
+}
+
+
+class WineUnavailable(Exception):
+    """Wine cannot start at all here."""
+
+
+class SessionError(Exception):
+    pass
+
+
+def wait_for(condition, timeout_s, interval_s=0.05):
+    """Polls condition() until it returns something true; returns that, or
+    None once timeout_s has passed."""
+    deadline = time.monotonic() + timeout_s
+    while True:
+        result = condition()
+        if result:
+            return result
+        if time.monotonic() >= deadline:
+            return None
+        time.sleep(interval_s)
+
+
+def find_wine():
+    """The wine and wineserver programs, or WineUnavailable."""
+    wine = shutil.which("wine64") or shutil.which("wine")
+    if wine is None:
+        raise WineUnavailable("no wine or wine64 program on PATH")
+    for candidate in ("wineserver64", "wineserver", "/usr/lib/wine/wineserver64",
+                      "/usr/lib/wine/wineserver"):
+        server = shutil.which(candidate)
+        if server:
+            return wine, server
+    raise WineUnavailable("no wineserver program found")
+
+
+class XServer:
+    """Xvfb with one screen of the given size, on a display it picks itself."""
+
+    def __init__(self, width, height, log_path):
+        self.width, self.height = width, height
+        read_end, write_end = os.pipe()
+        self.log = open(log_path, "ab")
+        try:
+            self.process = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                 f"{width}x{height}x24", "-nolisten", "tcp", "-noreset"],
+                pass_fds=(write_end,), stdout=self.log, stderr=self.log)
+        except FileNotFoundError:
+            raise SessionError("Xvfb is not installed (Debian package xvfb)")
+        finally:
+            os.close(write_end)
+        with os.fdopen(read_end) as reader:
+            number = reader.readline().strip()
+        if not number:
+            self.process.kill()
+            raise SessionError(f"Xvfb did not start; see {log_path}")
+        self.display = f":{number}"
+
+    def stop(self):
+        self.process.terminate()
+        try:
+            self.process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+        self.log.close()
+
+
+class WineSession:
+    """A fresh WINEPREFIX on one X server, and the user's tools."""
+
+    def __init__(self, prefix, xserver, log_path):
+        self.wine, self.wineserver = find_wine()
+        self.prefix = prefix
+        self.xserver = xserver
+        self.log_path = log_path
+        self.env = dict(os.environ)
+        self.env.update(WINE_ENVIRONMENT)
+        self.env["WINEPREFIX"] = prefix
+        self.env["DISPLAY"] = xserver.display
+
+    def log(self):
+        return open(self.log_path, "ab")
+
+    def boot(self, timeout_s=240):
+        """Creates the prefix; WineUnavailable when Wine does not start."""
+        with self.log() as log:
+            try:
+                result = subprocess.run([self.wine, "wineboot", "--init"], env=self.env,
+                                        stdout=log, stderr=log, timeout=timeout_s)
+            except subprocess.TimeoutExpired:
+                raise WineUnavailable(f"wineboot did not finish in {timeout_s} s")
+            if result.returncode != 0:
+                raise WineUnavailable(f"wineboot failed with status {result.returncode}; "
+                                      f"see {self.log_path}")
+        self.wait_for_server()
+
+    def wait_for_server(self, timeout_s=120):
+        """Waits until the prefix's wineserver has ended (all programs gone)."""
+        with self.log() as log:
+            subprocess.run([self.wineserver, "-w"], env=self.env, stdout=log, stderr=log,
+                           timeout=timeout_s)
+
+    def stop_server(self):
+        with self.log() as log:
+            subprocess.run([self.wineserver, "-k"], env=self.env, stdout=log, stderr=log,
+                           timeout=60)
+        self.wait_for_server()
+
+    def start(self, arguments, cwd, stdout=None):
+        """Starts a Windows program; a Popen."""
+        return subprocess.Popen([self.wine] + arguments, cwd=cwd, env=self.env,
+                                stdout=stdout if stdout is not None else subprocess.DEVNULL,
+                                stderr=subprocess.STDOUT if stdout is not None else
+                                subprocess.DEVNULL)
+
+    def run(self, arguments, cwd, timeout_s=60):
+        """Runs a Windows program; (status, output)."""
+        result = subprocess.run([self.wine] + arguments, cwd=cwd, env=self.env,
+                                capture_output=True, timeout=timeout_s)
+        return result.returncode, result.stdout.decode("utf-8", "replace")
+
+    # -- the user's X tools -----------------------------------------------
+    def x_tool(self, arguments, timeout_s=30):
+        result = subprocess.run(arguments, env=self.env, capture_output=True, timeout=timeout_s)
+        if result.returncode != 0:
+            raise SessionError(f"{' '.join(arguments)} failed: "
+                               f"{result.stderr.decode('utf-8', 'replace').strip()}")
+        return result.stdout
+
+    def xdotool(self, *arguments):
+        self.x_tool(["xdotool"] + [str(a) for a in arguments])
+
+    def find_window(self, name, timeout_s):
+        """The X window id of the window named exactly `name`, waiting for it."""
+        try:
+            output = self.x_tool(["xdotool", "search", "--sync", "--onlyvisible", "--name",
+                                  f"^{name}$"], timeout_s=timeout_s)
+        except subprocess.TimeoutExpired:
+            return None
+        ids = output.decode().split()
+        return ids[0] if ids else None
+
+    def window_geometry(self, window_id):
+        """(x, y, width, height) of an X window, from xwininfo."""
+        text = self.x_tool(["xwininfo", "-id", window_id]).decode()
+        fields = {}
+        for line in text.splitlines():
+            key, _, value = line.strip().partition(":")
+            fields[key] = value.strip()
+        return (int(fields["Absolute upper-left X"]), int(fields["Absolute upper-left Y"]),
+                int(fields["Width"]), int(fields["Height"]))
+
+    def screen(self):
+        """The whole screen as a Screen."""
+        raw = self.x_tool(["import", "-window", "root", "-depth", "8", "rgb:-"])
+        return Screen(self.xserver.width, self.xserver.height, raw)
+
+    def save_screen(self, path):
+        self.x_tool(["import", "-window", "root", path])
+
+
+class Screen:
+    """RGB pixels of a screen or a PNG file."""
+
+    def __init__(self, width, height, raw):
+        if len(raw) != width * height * 3:
+            raise SessionError(f"expected {width}x{height} RGB pixels, got {len(raw)} bytes")
+        self.width, self.height, self.raw = width, height, raw
+
+    @staticmethod
+    def from_png(path):
+        size = subprocess.run(["identify", "-format", "%w %h", path], capture_output=True,
+                              check=True).stdout.decode().split()
+        raw = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], capture_output=True,
+                             check=True).stdout
+        return Screen(int(size[0]), int(size[1]), raw)
+
+    def pixel(self, x, y):
+        offset = 3 * (y * self.width + x)
+        return tuple(self.raw[offset:offset + 3])
+
+    def is_white(self, x, y):
+        return self.pixel(x, y) == (255, 255, 255)
+
+    def is_dark(self, x, y):
+        return sum(self.pixel(x, y)) < 3 * 96
