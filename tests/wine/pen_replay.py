@@ -12,6 +12,8 @@ sends, with what the program is expected to do along the way. The rules:
   * nothing is sent (input or shot) for PAUSE_MS after a calibration tap,
     while the program sleeps;
   * every point lies on the screen (the pointer cannot leave it);
+  * a `key` comes with the pointer over the window (the X server sends keys
+    to the window under the pointer);
   * the script ends with the pen up and the program in pad mode (or ended),
     so that the exit button can end the program.
 
@@ -293,6 +295,9 @@ class ReplayModel:
             if name == "shot":
                 self.emit("shot", args[0], self.calibrating, self.buttons_shown, self.hover_drawn)
             elif name == "key":
+                if not inside((0, 0, WINDOW_WIDTH, WINDOW_HEIGHT), *self.pointer):
+                    self.fail(line, "a key with the pointer off the window; the X server "
+                                    "sends keys to the window under the pointer")
                 self.key(args[0])
             elif name == "stroke":
                 self.fail(line, "'stroke' sends its moves unpaced; write down, move, wait "

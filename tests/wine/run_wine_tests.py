@@ -24,8 +24,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import pen_replay  # noqa: E402
 import wine_checks  # noqa: E402
-from wine_session import (SessionError, WineSession, WineUnavailable, XServer,  # noqa: E402
-                          wait_for)
+from wine_session import SessionError, WineSession, WineUnavailable, XServer  # noqa: E402
 
 SKIP_STATUS = 77
 

@@ -65,6 +65,9 @@ class RejectedScriptsTest(unittest.TestCase):
     def test_points_off_the_screen(self):
         self.assertRejected("tap 100 250\n", "off the 320x240 screen", 1, screen=(320, 240))
 
+    def test_keys_with_the_pointer_off_the_window(self):
+        self.assertRejected("tap 300 100\nkey\n", "pointer off the window", 2, screen=(320, 240))
+
     def test_ending_in_calibration_mode_or_with_the_pen_down(self):
         self.assertRejected(START_CALIBRATION + "tap 25 33\nwait 700\n", "calibration mode", 4)
         self.assertRejected("down 50 100\n", "pen down", 1)

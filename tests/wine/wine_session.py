@@ -124,12 +124,10 @@ class WineSession:
                            timeout=60)
         self.wait_for_server()
 
-    def start(self, arguments, cwd, stdout=None):
-        """Starts a Windows program; a Popen."""
-        return subprocess.Popen([self.wine] + arguments, cwd=cwd, env=self.env,
-                                stdout=stdout if stdout is not None else subprocess.DEVNULL,
-                                stderr=subprocess.STDOUT if stdout is not None else
-                                subprocess.DEVNULL)
+    def start(self, arguments, cwd, stdout=subprocess.DEVNULL):
+        """Starts a Windows program; a Popen. Its standard error is dropped."""
+        return subprocess.Popen([self.wine] + arguments, cwd=cwd, env=self.env, stdout=stdout,
+                                stderr=subprocess.DEVNULL)
 
     def run(self, arguments, cwd, timeout_s=60):
         """Runs a Windows program; (status, output)."""
