@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <string>
 
+#include "font_choice_cache.h"
+
 namespace qoz::host {
 
 namespace {
@@ -35,17 +37,29 @@ bool CharsetHasProbes(const FcPattern* font) {
                        [&](FcChar32 code) { return FcCharSetHasChar(charset, code); });
 }
 
+FT_Face OpenFaceWithProbes(const FontChoice& choice) {
+    FT_Face candidate = nullptr;
+    if (FT_New_Face(library, choice.file.c_str(), choice.index, &candidate) != 0) return nullptr;
+    if (FaceHasProbes(candidate)) return candidate;
+    FT_Done_Face(candidate);
+    return nullptr;
+}
+
 FT_Face OpenFace(const FcPattern* font) {
     FcChar8* file = nullptr;
     int index = 0;
     if (FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch) return nullptr;
     FcPatternGetInteger(font, FC_INDEX, 0, &index);
-    FT_Face candidate = nullptr;
-    if (FT_New_Face(library, reinterpret_cast<const char*>(file), index, &candidate) != 0)
-        return nullptr;
-    if (FaceHasProbes(candidate)) return candidate;
-    FT_Done_Face(candidate);
-    return nullptr;
+    FontChoice choice{reinterpret_cast<const char*>(file), index};
+    FT_Face opened = OpenFaceWithProbes(choice);
+    if (opened) RememberFontChoice(choice);
+    return opened;
+}
+
+// The face an earlier process chose, without loading fontconfig.
+FT_Face OpenRecalledFace() {
+    std::optional<FontChoice> choice = RecallFontChoice();
+    return choice ? OpenFaceWithProbes(*choice) : nullptr;
 }
 
 // The best Korean sans-serif face that really has the probe glyphs.
@@ -80,7 +94,7 @@ bool EnsureFont() {
             std::fputs("qozcal: the FreeType library did not start; buttons are drawn without "
                        "captions\n",
                        stderr);
-        } else if ((face = FindHangulFace()) == nullptr) {
+        } else if ((face = OpenRecalledFace()) == nullptr && (face = FindHangulFace()) == nullptr) {
             std::fputs("qozcal: no font with Hangul glyphs found (install fonts-nanum); buttons "
                        "are drawn without captions\n",
                        stderr);

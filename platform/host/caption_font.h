@@ -1,6 +1,7 @@
 // Button captions drawn from a system font with Hangul glyphs. The font is
-// looked up through fontconfig once per process, on the first caption, and
-// rendered anti-aliased with FreeType. Without such a font captions are
+// looked up through fontconfig once per process, on the first caption (or
+// taken from the choice an earlier process remembered, font_choice_cache.h),
+// and rendered anti-aliased with FreeType. Without such a font captions are
 // left out and one warning goes to standard error.
 #pragma once
 
