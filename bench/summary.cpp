@@ -1,5 +1,6 @@
 #include "summary.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -50,8 +51,8 @@ void SummaryReporter::ReportRuns(const std::vector<Run>& runs) {
     for (const Run& run : runs) {
         if (run.error_occurred) failures_[run.run_name.function_name] = run.error_message;
         if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0) continue;
-        secondsPerIteration_[run.run_name.function_name] =
-            run.real_accumulated_time / double(run.iterations);
+        secondsPerIteration_[run.run_name.function_name].push_back(run.real_accumulated_time /
+                                                                    double(run.iterations));
     }
 }
 
@@ -59,7 +60,10 @@ bool SummaryReporter::PrintSummary() const {
     auto seconds = [this](const char* name) -> std::optional<double> {
         auto found = secondsPerIteration_.find(name);
         if (found == secondsPerIteration_.end()) return std::nullopt;
-        return found->second;
+        std::vector<double> times = found->second;
+        std::sort(times.begin(), times.end());
+        size_t middle = times.size() / 2;
+        return times.size() % 2 == 1 ? times[middle] : (times[middle - 1] + times[middle]) / 2;
     };
     bool allMet = true;
     std::printf("\n%-38s %11s %11s %9s  %s\n", "figure", "time", "baseline", "ratio", "target");

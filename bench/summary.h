@@ -11,7 +11,8 @@
 namespace qoz::bench {
 
 // Reports to the console as usual and keeps each benchmark's real time per
-// iteration for the summary.
+// iteration for the summary: the median over its repetitions
+// (--benchmark_repetitions=N), which a busy machine disturbs least.
 class SummaryReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override;
@@ -21,7 +22,7 @@ public:
     bool PrintSummary() const;
 
 private:
-    std::map<std::string, double> secondsPerIteration_;
+    std::map<std::string, std::vector<double>> secondsPerIteration_;
     std::map<std::string, std::string> failures_;
 };
 
