@@ -6,6 +6,8 @@
 # log and screenshots go to a fresh temporary folder.
 #   scripts/valgrind.sh [PATH-TO-QOZCAL]   (default: builds the host preset's)
 set -euo pipefail
+qozcal=${1:-}
+[ -z "$qozcal" ] || qozcal=$(realpath "$qozcal")
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
@@ -17,7 +19,6 @@ if ! command -v valgrind >/dev/null 2>&1; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y valgrind
 fi
 
-qozcal=${1:-}
 if [ -z "$qozcal" ]; then
   cmake --preset host
   cmake --build --preset host --target qozcal -j "$(nproc)"
@@ -40,7 +41,7 @@ status=0
     --registry registry.reg --debug-log debug.log) || status=$?
 
 if [ "$status" -ne 0 ]; then
-  cat "$work/valgrind.log"
+  cat "$work/valgrind.log" 2>/dev/null || true
   echo "== valgrind run FAILED: exit status $status"
   exit 1
 fi
