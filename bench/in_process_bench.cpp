@@ -7,7 +7,9 @@
 #include "calibration/stroke_buffer.h"
 #include "calibration/tap_sampling.h"
 #include "calibration/targets.h"
+#include "platform/host/screen_input.h"
 #include "platform/host/window_system.h"
+#include "platform/host/window_table.h"
 #include "program_session.h"
 #include "settings/settings_store.h"
 
@@ -73,6 +75,12 @@ void PenMoveInFullStroke(benchmark::State& state, int step) {
         RunLoopUntilIdle();
     }
     if (strokeLength != kStrokePoints - 1) state.SkipWithError("the stroke was not 255 points long");
+    // The segment into the last point starts on the point before it.
+    LPARAM before = StrokePosition(kStrokePoints - 2, step);
+    POINT origin = qoz::host::ClientOrigin(*qoz::host::LookUpWindow(window));
+    size_t pixel = size_t(origin.y + HIWORD(before)) * size_t(qoz::host::ScreenWidth()) +
+                   size_t(origin.x + LOWORD(before));
+    if (qoz::host::ScreenPixels()[pixel] != 0) state.SkipWithError("the stroke was not drawn");
 }
 
 void BM_PenMoveInFullStroke(benchmark::State& state) { PenMoveInFullStroke(state, 2); }
