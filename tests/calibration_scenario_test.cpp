@@ -45,22 +45,6 @@ TEST(FullCalibration, ShowsOnlyTheCurrentMarkWhileTheButtonsAreGone) {
     EXPECT_EQ(ClientDifferences(Shot(scratch, "fifth-mark.png"), TargetMark(120, 160)), "");
 }
 
-TEST(FullCalibration, LeavesTheMarkExactlyWhereTheTargetSays) {
-    ScratchEnvironment scratch;
-    ASSERT_EQ(RunScenario(scratch, "full-calibration.pen").status, 0);
-    PngImage mark = Shot(scratch, "first-mark.png");
-    ASSERT_EQ(mark.width, 240);
-    // Client (19,27) and (29,27) start the two strokes; their ends (29,37)
-    // and (19,37) are the last points, which the pen does not draw.
-    EXPECT_EQ(mark.At(20, 28), black);
-    EXPECT_EQ(mark.At(30, 28), black);
-    EXPECT_EQ(mark.At(25, 33), black);
-    EXPECT_EQ(mark.At(29, 37), black);
-    EXPECT_EQ(mark.At(30, 38), white);
-    EXPECT_EQ(mark.At(20, 38), white);
-    EXPECT_EQ(mark.At(0, 0), black) << "the window's border";
-}
-
 TEST(FullCalibration, BringsTheButtonsBackAfterTheFifthTap) {
     ScratchEnvironment scratch;
     ASSERT_EQ(RunScenario(scratch, "full-calibration.pen").status, 0);

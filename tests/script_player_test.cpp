@@ -138,8 +138,8 @@ TEST_F(ScriptPlayback, ResumesAfterItsWaitWasInterrupted) {
 
 TEST(ScriptPlaybackRealTime, SleepsThroughWaits) {
     qoz::host::UseVirtualTime(false);
-    ScriptPlayer player(qoz::sim::ParsePenScript("wait 30\nkey a\n").steps, [](auto&) {});
     uint64_t start = NowMilliseconds();
+    ScriptPlayer player(qoz::sim::ParsePenScript("wait 30\nkey a\n").steps, [](auto&) {});
     EXPECT_EQ(Describe(player.PollInput()), "none");
     EXPECT_EQ(Describe(player.WaitInput()), "key 65");
     EXPECT_GE(NowMilliseconds() - start, 30u);

@@ -39,7 +39,7 @@ public:
     bool Closed() const { return closed_; }
 
 private:
-    SdlDisplay(int zoom) : zoom_(zoom) {}
+    explicit SdlDisplay(int zoom) : zoom_(zoom) {}
 
     // Takes the window's events; waits up to `timeoutMilliseconds` for one.
     void Pump(int timeoutMilliseconds);
