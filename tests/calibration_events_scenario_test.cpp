@@ -51,7 +51,7 @@ TEST_F(ListenerBeside, SeesTheButtonsStartAndThenTheEnd) {
 TEST_F(ListenerBeside, SeesNoStartWhenAKeyStartedTheCalibration) {
     // Two events are asked for and only the end ever comes: the listener
     // gives up after its timeout.
-    ASSERT_NO_FATAL_FAILURE(StartListener({"--count", "2", "--timeout", "3000"}));
+    ASSERT_NO_FATAL_FAILURE(StartListener({"--count", "2", "--timeout", "5000"}));
     ChildResult run = RunScenario(scratch, "key-start.pen");
     ASSERT_EQ(run.status, 0) << run.error;
     EXPECT_EQ(ClientDifferences(Shot(scratch, "first-mark.png"), TargetMark(24, 32)), "");
