@@ -1,6 +1,7 @@
 // The pen scripts in examples/ and tests/scenarios/ are meant to replay on a
-// real pointer too: they must parse, pace their moves and lift the pen where
-// it last was. The examples must also run to their end.
+// real pointer too: they must parse, pace their moves, move only to new
+// points and lift the pen where it last was. The examples must also run to
+// their end.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -37,6 +38,9 @@ std::string ReplayBreach(const std::vector<ScriptStep>& steps) {
         if (input.kind == RawInput::Kind::Pen && input.pen == PenAction::Move &&
             waitedSinceInput < movePacing)
             return where + "a move less than 20 ms after the input before it";
+        if (input.kind == RawInput::Kind::Pen && input.pen == PenAction::Move &&
+            input.x == lastX && input.y == lastY)
+            return where + "a move to where the pen already is";
         if (input.kind == RawInput::Kind::Pen && input.pen == PenAction::Up &&
             (input.x != lastX || input.y != lastY))
             return where + "the pen lifts away from where it last was";
@@ -58,6 +62,8 @@ TEST(ReplayRules, CatchUnpacedMovesAndLiftsAwayFromThePen) {
               "line 1: a move less than 20 ms after the input before it");
     EXPECT_EQ(ReplayBreach(steps("down 1 1\nwait 20\nmove 2 2\nup 3 3\n")),
               "line 4: the pen lifts away from where it last was");
+    EXPECT_EQ(ReplayBreach(steps("down 1 1\nwait 20\nmove 1 1\nwait 20\nup 1 1\n")),
+              "line 3: a move to where the pen already is");
     EXPECT_EQ(ReplayBreach(steps("tap 5 5\nkey\ntap 6 6\n")), "");
 }
 
