@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need, builds qozcal, and runs the whole
-# test suite, plain and under AddressSanitizer/UndefinedBehaviorSanitizer.
+# test suite: the host build (with the Windows builds and the Wine end-to-end
+# run), the same suite under AddressSanitizer/UndefinedBehaviorSanitizer, each
+# fuzz target for 60 s, and one headless calibration under valgrind.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,6 +11,8 @@ packages=(
   libgtest-dev
   libsdl2-dev libfreetype-dev libfontconfig-dev libpng-dev fonts-nanum
   xvfb xdotool x11-utils imagemagick
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 icoutils python3
+  clang libclang-rt-14-dev valgrind libbenchmark-dev
 )
 
 missing=()
@@ -31,4 +35,10 @@ for preset in host asan; do
   cmake --build --preset "$preset" -j "$jobs"
   ctest --preset "$preset" -j "$jobs"
 done
+
+echo "== fuzz: each target for 60 s"
+bash scripts/fuzz.sh 60
+
+echo "== valgrind: one headless calibration"
+bash scripts/valgrind.sh build/host/platform/host/simulator/qozcal
 echo "== all tests passed"
