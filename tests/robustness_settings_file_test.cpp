@@ -1,0 +1,171 @@
+// Settings files and paths that qozcal cannot use as they are: what the user
+// is told, that the calibration still runs, and that the file is not touched.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "robustness_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string header = "Windows Registry Editor Version 5.00\n\n";
+const std::string section = "[HKEY_CURRENT_USER\\Software\\QozSerial]\n";
+const std::string calibratedLine = "Calibrate1Dimension : Scale = [";
+const std::string completionLine = "Completes Calibration ..........r\n";
+const std::string createFailedLine = "InitQOZCalRegistry : Fail RegCreateKeyEx\r\n";
+
+std::string CorruptMessage(const fs::path& path, int line, const std::string& reason) {
+    return "qozcal: cannot read settings file " + path.string() + ", line " + std::to_string(line) +
+           ": " + reason + "; the file is left unchanged\n";
+}
+
+std::vector<std::string> FolderEntries(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct BadFile {
+    const char* what;
+    std::string text;
+    int line;
+    const char* reason;
+};
+
+TEST(BadSettingsFiles, AreNamedOnceLeftAsTheyAreAndTheCalibrationStillRuns) {
+    std::string binary = "\x89PNG\r\n\x1a\n";
+    binary += std::string("\0\0\0\rIHDR\0\0\0\xf0\0\0\x01\x40\x08\x06", 18);
+    const BadFile cases[] = {
+        {"cut off inside a value", header + section + "\"ScaleX\"=\"1.12", 4, "unterminated string"},
+        {"cut off inside a section line", header + "[HKEY_CURRENT_USER\\Software\\Qoz", 3,
+         "bad section line (no closing bracket at its end)"},
+        {"binary from the start", binary, 1, "invalid UTF-8"},
+        {"binary after the header", header + section + std::string("\0\x01\x02\xff\xfe", 5), 4,
+         "invalid UTF-8"},
+        {"UTF-16 with a byte-order mark", std::string("\xff\xfeW\0i\0n\0d\0o\0w\0s\0 \0", 18), 1,
+         "invalid UTF-8"},
+        {"Latin-1 text", header + section + "\"ScaleX\"=\"1\xe9\"\n", 4, "invalid UTF-8"},
+        {"a duplicate value", header + section + "\"ScaleX\"=\"1\"\n\"SCALEX\"=\"2\"\n", 5,
+         "the value name \"SCALEX\" appears twice in the key"},
+        {"an unknown type", header + section + "\"ScaleX\"=str:\"1\"\n", 4, "unknown value type"},
+        {"a hex list with an odd digit", header + section + "\"ScaleX\"=hex(1):31,00,3\n", 4,
+         "bad hex data (odd number of digits)"},
+        {"a 10 MB line", header + section + "\"OffsetX\"=\"0\"\n" + std::string(10 << 20, '7') + "\n", 5,
+         "bad value line (it must start with \"name\"= or @=)"},
+    };
+    for (const BadFile& bad : cases) {
+        SCOPED_TRACE(bad.what);
+        ScratchEnvironment scratch;
+        scratch.writeRegistryText(bad.text);
+        ChildResult run = RunScript(scratch, CalibrationScript(TapsAtTheTargets()));
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.error, CorruptMessage(scratch.registryPath(), bad.line, bad.reason));
+        EXPECT_TRUE(scratch.registryText() == bad.text) << "the file was changed";
+        std::string log = scratch.debugLog();
+        EXPECT_EQ(log.rfind(createFailedLine + calibratedLine, 0), 0u) << log;
+        EXPECT_NE(log.find(completionLine), std::string::npos) << log;
+        EXPECT_EQ(FolderEntries(scratch.dir()),
+                  (std::vector<std::string>{"debug.log", "registry.reg", "run.pen"}))
+            << "no temporary or replacement file is left beside it";
+    }
+}
+
+TEST(BadSettingsFiles, AHugeButWellFormedValueIsReadAndOnlyThatValueIsReplaced) {
+    ScratchEnvironment scratch;
+    scratch.writeRegistryText(header + section + "\"ScaleX\"=\"" + std::string(10 << 20, '1') +
+                              "\"\n\"Driver\"=\"keep me\"\n");
+    ChildResult run = RunScript(scratch, CalibrationScript(TapsAtTheTargets()));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.error, "");
+    EXPECT_EQ(SettingsText(scratch, "ScaleX"), "0.99999");
+    EXPECT_EQ(SettingsText(scratch, "ScaleY"), "1.00000");
+    EXPECT_EQ(SettingsText(scratch, "Driver"), "keep me");
+    EXPECT_LT(fs::file_size(scratch.registryPath()), 1000u);
+}
+
+TEST(BadSettingsPaths, AFolderIsNamedAndKeptWithWhatItHolds) {
+    ScratchEnvironment scratch;
+    fs::path folder = scratch.dir() / "settings";
+    fs::create_directory(folder);
+    WriteScratchFile(scratch, "settings/keep", "x");
+    ChildResult run = RunScript(scratch, CalibrationScript(TapsAtTheTargets()), folder.string());
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.error, "qozcal: cannot read settings file " + folder.string() + ": Is a directory\n");
+    EXPECT_EQ(FolderEntries(folder), (std::vector<std::string>{"keep"}));
+    EXPECT_EQ(ReadWholeFile(folder / "keep"), "x");
+    std::string log = scratch.debugLog();
+    EXPECT_EQ(log.rfind(createFailedLine + calibratedLine, 0), 0u) << log;
+}
+
+TEST(BadSettingsPaths, AFolderThatDoesNotExistYetIsCreatedAndFilled) {
+    ScratchEnvironment scratch;
+    fs::path nested = scratch.dir() / "new" / "deeper" / "registry.reg";
+    ChildResult run = RunScript(scratch, CalibrationScript(TapsAtTheTargets()), nested.string());
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.error, "");
+    std::string text = ReadWholeFile(nested);
+    EXPECT_NE(text.find(section + "\"ScaleX\"=\"0.99999\"\n\"ScaleY\"=\"1.00000\"\n"), std::string::npos)
+        << text;
+    EXPECT_NE(scratch.debugLog().find("AddQOZRegistryItem : Successed - [2] [ScaleX] - [1]\r\n"),
+              std::string::npos);
+}
+
+// Permission bits only bind a process without root privileges, so qozcal runs
+// as an unprivileged user here; its debug log sits in a folder anyone may
+// write to.
+class UnprivilegedRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(chmod(scratch.dir().c_str(), 0755), 0);
+        fs::create_directory(open());
+        ASSERT_EQ(chmod(open().c_str(), 0777), 0);
+        script = WriteScratchFile(scratch, "run.pen", CalibrationScript(TapsAtTheTargets()));
+        ASSERT_EQ(chmod(script.c_str(), 0644), 0);
+    }
+    fs::path open() const { return scratch.dir() / "open"; }
+    ChildResult Run(const fs::path& registry) {
+        return RunMeasured({QOZCAL_PATH, "--headless", "--virtual-time", "--registry", registry.string(),
+                            "--debug-log", (open() / "debug.log").string(), "--script", script},
+                           open(), true, std::chrono::seconds(60))
+            .result;
+    }
+    std::string DebugLog() const { return ReadWholeFile(open() / "debug.log"); }
+
+    ScratchEnvironment scratch;
+    std::string script;
+};
+
+TEST_F(UnprivilegedRun, AnUnreadableSettingsFileIsNamedAndKept) {
+    const std::string text = header + section + "\"ScaleX\"=\"1.5\"\n";
+    std::string path = WriteScratchFile(scratch, "registry.reg", text);
+    ASSERT_EQ(chmod(path.c_str(), 0), 0);
+    ChildResult run = Run(path);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.error, "qozcal: cannot read settings file " + path + ": Permission denied\n");
+    EXPECT_EQ(ReadWholeFile(path), text);
+    EXPECT_EQ(DebugLog().rfind(createFailedLine + calibratedLine, 0), 0u) << DebugLog();
+}
+
+TEST_F(UnprivilegedRun, ASettingsFileInAFolderThatCannotBeWrittenIsReadAndKept) {
+    fs::path locked = scratch.dir() / "locked";
+    fs::create_directory(locked);
+    const std::string text = header + section + "\"ScaleX\"=\"1.5\"\n";
+    WriteScratchFile(scratch, "locked/registry.reg", text);
+    ASSERT_EQ(chmod((locked / "registry.reg").c_str(), 0644), 0);
+    ASSERT_EQ(chmod(locked.c_str(), 0555), 0);
+    ChildResult run = Run(locked / "registry.reg");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(ReadWholeFile(locked / "registry.reg"), text);
+    EXPECT_EQ(FolderEntries(locked), (std::vector<std::string>{"registry.reg"}));
+    // The key exists, so nothing is seeded; the calibration's writes fail
+    // silently and the completion is still logged.
+    EXPECT_EQ(DebugLog().rfind(calibratedLine, 0), 0u) << DebugLog();
+    EXPECT_NE(DebugLog().find(completionLine), std::string::npos);
+    chmod(locked.c_str(), 0755);
+}
+
+}  // namespace
