@@ -14,6 +14,7 @@ Prints one line per finding and exits with 1 if anything is wrong.
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -67,9 +68,13 @@ def check_resources(args, problems):
 
 
 def objdump_for(exe):
-    """The mingw objdump that reads this executable's format."""
-    header = run(["file", "-b", exe]).decode()
-    triplet = "x86_64-w64-mingw32" if "x86-64" in header else "i686-w64-mingw32"
+    """The mingw objdump that reads this executable's format, chosen by the
+    machine field of its PE header."""
+    with open(exe, "rb") as image:
+        header = image.read(4096)
+    pe_offset = struct.unpack_from("<I", header, 0x3C)[0]
+    machine = struct.unpack_from("<H", header, pe_offset + 4)[0]
+    triplet = "x86_64-w64-mingw32" if machine == 0x8664 else "i686-w64-mingw32"
     return shutil.which(f"{triplet}-objdump") or "objdump"
 
 
