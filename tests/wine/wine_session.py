@@ -38,10 +38,12 @@ def wait_for(condition, timeout_s, interval_s=0.05):
 
 
 def find_wine():
-    """The wine and wineserver programs, or WineUnavailable."""
-    wine = shutil.which("wine64") or shutil.which("wine")
+    """The wine and wineserver programs, or WineUnavailable. Debian's wine64
+    package alone puts its loader in /usr/lib/wine, not on PATH."""
+    wine = shutil.which("wine64") or shutil.which("wine") or shutil.which(
+        "wine64", path="/usr/lib/wine")
     if wine is None:
-        raise WineUnavailable("no wine or wine64 program on PATH")
+        raise WineUnavailable("no wine or wine64 program on PATH or in /usr/lib/wine")
     for candidate in ("wineserver64", "wineserver", "/usr/lib/wine/wineserver64",
                       "/usr/lib/wine/wineserver"):
         server = shutil.which(candidate)
@@ -94,6 +96,10 @@ class WineSession:
         self.env = dict(os.environ)
         self.env.update(WINE_ENVIRONMENT)
         self.env["WINEPREFIX"] = prefix
+        if os.path.dirname(self.wine) == "/usr/lib/wine":
+            # What Debian's wine wrapper would set: the loader that starts
+            # the prefix's further processes.
+            self.env.setdefault("WINELOADER", self.wine)
         self.env["DISPLAY"] = xserver.display
 
     def log(self):
