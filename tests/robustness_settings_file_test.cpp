@@ -157,8 +157,12 @@ TEST_F(UnprivilegedRun, ASettingsFileInAFolderThatCannotBeWrittenIsReadAndKept) 
     WriteScratchFile(scratch, "locked/registry.reg", text);
     ASSERT_EQ(chmod((locked / "registry.reg").c_str(), 0644), 0);
     ASSERT_EQ(chmod(locked.c_str(), 0555), 0);
-    ChildResult run = Run(locked / "registry.reg");
+    fs::path path = locked / "registry.reg";
+    ChildResult run = Run(path);
     EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.error, "qozcal: cannot write settings file " + path.string() +
+                             ": cannot open the lock file " + path.string() +
+                             ".lock: Permission denied; the file is left unchanged\n");
     EXPECT_EQ(ReadWholeFile(locked / "registry.reg"), text);
     EXPECT_EQ(FolderEntries(locked), (std::vector<std::string>{"registry.reg"}));
     // The key exists, so nothing is seeded; the calibration's writes fail
