@@ -52,7 +52,7 @@ TEST(TwoSimulators, CalibratingAtOnceBothEndAndTheFileHoldsOneWholeSet) {
         return StartChild(spec);
     };
     ChildProcess first = simulator(firstHand, "first");
-    std::this_thread::sleep_for(400ms);
+    std::this_thread::sleep_for(1s);
     ChildProcess second = simulator(secondHand, "second");
     EXPECT_EQ(WaitChild(first, 60s), 0) << ReadWholeFile(scratch.dir() / "first.err");
     EXPECT_EQ(WaitChild(second, 60s), 0) << ReadWholeFile(scratch.dir() / "second.err");
