@@ -13,10 +13,10 @@ using namespace std::chrono_literals;
 
 ChildProcess StartListener(const ScratchEnvironment& scratch, const std::string& name) {
     std::filesystem::path ready = scratch.dir() / (name + ".ready");
-    ChildSpec spec;
-    spec.argv = {QOZCAL_LISTEN_PATH, "--count", "1", "--timeout", "20000", "--ready", ready.string()};
-    spec.outputPath = scratch.dir() / (name + ".out");
-    ChildProcess listener = StartChild(spec);
+    ChildSpec launch;
+    launch.argv = {QOZCAL_LISTEN_PATH, "--count", "1", "--timeout", "20000", "--ready", ready.string()};
+    launch.outputPath = scratch.dir() / (name + ".out");
+    ChildProcess listener = StartChild(launch);
     for (auto deadline = std::chrono::steady_clock::now() + 10s; !std::filesystem::exists(ready);
          std::this_thread::sleep_for(1ms))
         if (std::chrono::steady_clock::now() > deadline) break;

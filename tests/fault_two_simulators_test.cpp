@@ -31,11 +31,11 @@ TEST(TwoSimulators, CalibratingAtOnceBothEndAndTheFileHoldsOneWholeSet) {
     ASSERT_NE(firstSet, secondSet);
 
     ScratchEnvironment scratch;
-    ChildSpec listenerSpec;
-    listenerSpec.argv = {QOZCAL_LISTEN_PATH, "--count", "2", "--timeout", "30000", "--ready",
+    ChildSpec listenerLaunch;
+    listenerLaunch.argv = {QOZCAL_LISTEN_PATH, "--count", "2", "--timeout", "30000", "--ready",
                          (scratch.dir() / "ready").string()};
-    listenerSpec.outputPath = scratch.dir() / "listener.out";
-    ChildProcess listener = StartChild(listenerSpec);
+    listenerLaunch.outputPath = scratch.dir() / "listener.out";
+    ChildProcess listener = StartChild(listenerLaunch);
     for (auto deadline = std::chrono::steady_clock::now() + 10s;
          !std::filesystem::exists(scratch.dir() / "ready"); std::this_thread::sleep_for(2ms))
         ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the listener never got ready";
@@ -44,12 +44,12 @@ TEST(TwoSimulators, CalibratingAtOnceBothEndAndTheFileHoldsOneWholeSet) {
     // second starts a little later, so that its end event comes after the
     // listener has taken the first.
     auto simulator = [&](const TapList& taps, const std::string& name) {
-        ChildSpec spec;
-        spec.argv = {QOZCAL_PATH, "--headless", "--registry", scratch.registryPath().string(),
+        ChildSpec launch;
+        launch.argv = {QOZCAL_PATH, "--headless", "--registry", scratch.registryPath().string(),
                      "--debug-log", (scratch.dir() / (name + ".log")).string(), "--script",
                      WriteScratchFile(scratch, name + ".pen", CalibrationScript(taps, true, 600))};
-        spec.errorPath = scratch.dir() / (name + ".err");
-        return StartChild(spec);
+        launch.errorPath = scratch.dir() / (name + ".err");
+        return StartChild(launch);
     };
     ChildProcess first = simulator(firstHand, "first");
     std::this_thread::sleep_for(1s);

@@ -15,9 +15,9 @@ using namespace std::chrono_literals;
 TEST(EventNamespaces, OneTooLongLeavesTheEventsOutButTheCalibrationRuns) {
     ScratchEnvironment scratch;
     setenv("QOZCAL_EVENT_NAMESPACE", std::string(300, 'n').c_str(), 1);
-    ChildSpec spec;
-    spec.argv = {QOZCAL_LISTEN_PATH, "--count", "1", "--timeout", "1000"};
-    ChildResult listener = RunChild(spec, 10s);
+    ChildSpec launch;
+    launch.argv = {QOZCAL_LISTEN_PATH, "--count", "1", "--timeout", "1000"};
+    ChildResult listener = RunChild(launch, 10s);
     EXPECT_EQ(listener.status, 1);
     EXPECT_EQ(listener.error,
               "qozcal-listen: cannot open event CALSTARTEVENT (error 206)\n"
@@ -34,11 +34,11 @@ TEST(EventNamespaces, SlashesAreJustCharactersOfTheName) {
     ScratchEnvironment scratch;
     std::string space = std::string(getenv("QOZCAL_EVENT_NAMESPACE")) + "/../a/b/";
     setenv("QOZCAL_EVENT_NAMESPACE", space.c_str(), 1);
-    ChildSpec spec;
-    spec.argv = {QOZCAL_LISTEN_PATH, "--count", "2", "--timeout", "20000", "--ready",
+    ChildSpec launch;
+    launch.argv = {QOZCAL_LISTEN_PATH, "--count", "2", "--timeout", "20000", "--ready",
                  (scratch.dir() / "ready").string()};
-    spec.outputPath = scratch.dir() / "listener.out";
-    ChildProcess listener = StartChild(spec);
+    launch.outputPath = scratch.dir() / "listener.out";
+    ChildProcess listener = StartChild(launch);
     for (auto deadline = std::chrono::steady_clock::now() + 10s;
          !std::filesystem::exists(scratch.dir() / "ready"); std::this_thread::sleep_for(2ms))
         ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the listener never got ready";

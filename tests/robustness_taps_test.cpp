@@ -68,11 +68,11 @@ protected:
         scratch.clearDebugLog();
     }
     void Calibrate(const TapList& taps) {
-        ChildSpec spec;
-        spec.argv = {QOZCAL_LISTEN_PATH, "--count", "2", "--timeout", "20000", "--ready",
+        ChildSpec launch;
+        launch.argv = {QOZCAL_LISTEN_PATH, "--count", "2", "--timeout", "20000", "--ready",
                      (scratch.dir() / "ready").string()};
-        spec.outputPath = scratch.dir() / "listener.out";
-        ChildProcess listener = StartChild(spec);
+        launch.outputPath = scratch.dir() / "listener.out";
+        ChildProcess listener = StartChild(launch);
         for (auto deadline = std::chrono::steady_clock::now() + 10s;
              !std::filesystem::exists(scratch.dir() / "ready"); std::this_thread::sleep_for(2ms))
             ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the listener never got ready";
