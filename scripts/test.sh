@@ -33,7 +33,11 @@ for preset in host asan; do
   echo "== $preset: configure, build, test"
   cmake --preset "$preset"
   cmake --build --preset "$preset" -j "$jobs"
-  ctest --preset "$preset" -j "$jobs"
+  # The Windows builds and the Wine run check Windows executables, which no
+  # host sanitizer instruments: they run once, with the host preset.
+  exclude=()
+  [ "$preset" = host ] || exclude=(-E '^(windows_|wine_)')
+  ctest --preset "$preset" -j "$jobs" "${exclude[@]}"
 done
 
 echo "== fuzz: each target for 60 s"
