@@ -17,12 +17,12 @@ class ListenerBeside : public ::testing::Test {
 protected:
     // Starts qozcal-listen and waits until it has both events open.
     void StartListener(const std::vector<std::string>& options) {
-        ChildSpec spec;
-        spec.argv = {QOZCAL_LISTEN_PATH, "--ready", (scratch.dir() / "ready").string()};
-        spec.argv.insert(spec.argv.end(), options.begin(), options.end());
-        spec.outputPath = scratch.dir() / "listener.out";
-        spec.errorPath = scratch.dir() / "listener.err";
-        listener = StartChild(spec);
+        ChildLaunch launch;
+        launch.argv = {QOZCAL_LISTEN_PATH, "--ready", (scratch.dir() / "ready").string()};
+        launch.argv.insert(launch.argv.end(), options.begin(), options.end());
+        launch.outputPath = scratch.dir() / "listener.out";
+        launch.errorPath = scratch.dir() / "listener.err";
+        listener = StartChild(launch);
         for (auto deadline = std::chrono::steady_clock::now() + 10s;
              !std::filesystem::exists(scratch.dir() / "ready");
              std::this_thread::sleep_for(2ms))

@@ -22,22 +22,22 @@ void RedirectTo(const std::filesystem::path& path, int descriptor) {
 
 }  // namespace
 
-ChildProcess StartChild(const ChildSpec& spec) {
+ChildProcess StartChild(const ChildLaunch& launch) {
     std::vector<char*> argv;
-    std::vector<std::string> arguments = spec.argv;
+    std::vector<std::string> arguments = launch.argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
 
     ChildProcess child;
     child.pid = fork();
     if (child.pid != 0) return child;
-    if (!spec.directory.empty() && chdir(spec.directory.c_str()) != 0) _exit(126);
-    for (const auto& [name, value] : spec.setEnvironment) setenv(name.c_str(), value.c_str(), 1);
-    for (const std::string& name : spec.unsetEnvironment) unsetenv(name.c_str());
+    if (!launch.directory.empty() && chdir(launch.directory.c_str()) != 0) _exit(126);
+    for (const auto& [name, value] : launch.setEnvironment) setenv(name.c_str(), value.c_str(), 1);
+    for (const std::string& name : launch.unsetEnvironment) unsetenv(name.c_str());
     int input = open("/dev/null", O_RDONLY);
     dup2(input, STDIN_FILENO);
-    RedirectTo(spec.outputPath, STDOUT_FILENO);
-    RedirectTo(spec.errorPath, STDERR_FILENO);
+    RedirectTo(launch.outputPath, STDOUT_FILENO);
+    RedirectTo(launch.errorPath, STDERR_FILENO);
     execv(argv[0], argv.data());
     _exit(127);
 }
@@ -67,17 +67,17 @@ void StopChild(ChildProcess& child) {
     child.pid = -1;
 }
 
-ChildResult RunChild(ChildSpec spec, std::chrono::milliseconds patience) {
+ChildResult RunChild(ChildLaunch launch, std::chrono::milliseconds patience) {
     char pattern[] = "/tmp/qozcal-child-XXXXXX";
     if (mkdtemp(pattern) == nullptr) return {};
     std::filesystem::path folder = pattern;
-    if (spec.outputPath.empty()) spec.outputPath = folder / "stdout";
-    if (spec.errorPath.empty()) spec.errorPath = folder / "stderr";
-    ChildProcess child = StartChild(spec);
+    if (launch.outputPath.empty()) launch.outputPath = folder / "stdout";
+    if (launch.errorPath.empty()) launch.errorPath = folder / "stderr";
+    ChildProcess child = StartChild(launch);
     ChildResult result;
     result.status = WaitChild(child, patience);
-    result.output = ReadWholeFile(spec.outputPath);
-    result.error = ReadWholeFile(spec.errorPath);
+    result.output = ReadWholeFile(launch.outputPath);
+    result.error = ReadWholeFile(launch.errorPath);
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
     return result;

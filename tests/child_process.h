@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-struct ChildSpec {
+struct ChildLaunch {
     std::vector<std::string> argv;  // argv[0] is the program's path
     std::filesystem::path directory;                              // empty: this one
     std::vector<std::pair<std::string, std::string>> setEnvironment;
@@ -23,7 +23,7 @@ struct ChildProcess {
     pid_t pid = -1;
 };
 
-ChildProcess StartChild(const ChildSpec& spec);
+ChildProcess StartChild(const ChildLaunch& launch);
 
 // The child's exit status; -1 when it died of a signal or did not end in time
 // (it is killed then).
@@ -39,4 +39,4 @@ struct ChildResult {
 };
 
 // Starts, waits and collects what it printed.
-ChildResult RunChild(ChildSpec spec, std::chrono::milliseconds patience);
+ChildResult RunChild(ChildLaunch launch, std::chrono::milliseconds patience);

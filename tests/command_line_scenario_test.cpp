@@ -92,12 +92,12 @@ TEST(ScriptErrors, ReportAScriptThatCannotBeRead) {
 
 TEST(Display, IsRequiredWithoutHeadlessAndItsAbsenceSaysSo) {
     ScratchEnvironment scratch;
-    ChildSpec spec;
-    spec.argv = {QOZCAL_PATH, "--registry", scratch.registryPath().string(), "--debug-log",
+    ChildLaunch launch;
+    launch.argv = {QOZCAL_PATH, "--registry", scratch.registryPath().string(), "--debug-log",
                  scratch.debugLogPath().string()};
-    spec.unsetEnvironment = {"DISPLAY", "WAYLAND_DISPLAY"};
-    spec.directory = scratch.dir();
-    ChildResult run = RunChild(spec, std::chrono::seconds(30));
+    launch.unsetEnvironment = {"DISPLAY", "WAYLAND_DISPLAY"};
+    launch.directory = scratch.dir();
+    ChildResult run = RunChild(launch, std::chrono::seconds(30));
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.error.find("--headless"), std::string::npos) << run.error;
     EXPECT_FALSE(ProgramRan(scratch));

@@ -13,7 +13,7 @@ using namespace std::chrono_literals;
 
 ChildProcess StartListener(const ScratchEnvironment& scratch, const std::string& name) {
     std::filesystem::path ready = scratch.dir() / (name + ".ready");
-    ChildSpec launch;
+    ChildLaunch launch;
     launch.argv = {QOZCAL_LISTEN_PATH, "--count", "1", "--timeout", "20000", "--ready", ready.string()};
     launch.outputPath = scratch.dir() / (name + ".out");
     ChildProcess listener = StartChild(launch);

@@ -31,7 +31,7 @@ TEST(TwoSimulators, CalibratingAtOnceBothEndAndTheFileHoldsOneWholeSet) {
     ASSERT_NE(firstSet, secondSet);
 
     ScratchEnvironment scratch;
-    ChildSpec listenerLaunch;
+    ChildLaunch listenerLaunch;
     listenerLaunch.argv = {QOZCAL_LISTEN_PATH, "--count", "2", "--timeout", "30000", "--ready",
                          (scratch.dir() / "ready").string()};
     listenerLaunch.outputPath = scratch.dir() / "listener.out";
@@ -44,7 +44,7 @@ TEST(TwoSimulators, CalibratingAtOnceBothEndAndTheFileHoldsOneWholeSet) {
     // second starts a little later, so that its end event comes after the
     // listener has taken the first.
     auto simulator = [&](const TapList& taps, const std::string& name) {
-        ChildSpec launch;
+        ChildLaunch launch;
         launch.argv = {QOZCAL_PATH, "--headless", "--registry", scratch.registryPath().string(),
                      "--debug-log", (scratch.dir() / (name + ".log")).string(), "--script",
                      WriteScratchFile(scratch, name + ".pen", CalibrationScript(taps, true, 600))};

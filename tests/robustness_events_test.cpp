@@ -15,7 +15,7 @@ using namespace std::chrono_literals;
 TEST(EventNamespaces, OneTooLongLeavesTheEventsOutButTheCalibrationRuns) {
     ScratchEnvironment scratch;
     setenv("QOZCAL_EVENT_NAMESPACE", std::string(300, 'n').c_str(), 1);
-    ChildSpec launch;
+    ChildLaunch launch;
     launch.argv = {QOZCAL_LISTEN_PATH, "--count", "1", "--timeout", "1000"};
     ChildResult listener = RunChild(launch, 10s);
     EXPECT_EQ(listener.status, 1);
@@ -34,7 +34,7 @@ TEST(EventNamespaces, SlashesAreJustCharactersOfTheName) {
     ScratchEnvironment scratch;
     std::string space = std::string(getenv("QOZCAL_EVENT_NAMESPACE")) + "/../a/b/";
     setenv("QOZCAL_EVENT_NAMESPACE", space.c_str(), 1);
-    ChildSpec launch;
+    ChildLaunch launch;
     launch.argv = {QOZCAL_LISTEN_PATH, "--count", "2", "--timeout", "20000", "--ready",
                  (scratch.dir() / "ready").string()};
     launch.outputPath = scratch.dir() / "listener.out";

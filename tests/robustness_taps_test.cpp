@@ -68,7 +68,7 @@ protected:
         scratch.clearDebugLog();
     }
     void Calibrate(const TapList& taps) {
-        ChildSpec launch;
+        ChildLaunch launch;
         launch.argv = {QOZCAL_LISTEN_PATH, "--count", "2", "--timeout", "20000", "--ready",
                      (scratch.dir() / "ready").string()};
         launch.outputPath = scratch.dir() / "listener.out";

@@ -24,11 +24,11 @@ std::string Lower(std::string text) {
 }  // namespace
 
 ChildResult RunQozcal(const ScratchEnvironment& scratch, const std::vector<std::string>& arguments) {
-    ChildSpec spec;
-    spec.argv = {QOZCAL_PATH};
-    spec.argv.insert(spec.argv.end(), arguments.begin(), arguments.end());
-    spec.directory = scratch.dir();
-    return RunChild(spec, runPatience);
+    ChildLaunch launch;
+    launch.argv = {QOZCAL_PATH};
+    launch.argv.insert(launch.argv.end(), arguments.begin(), arguments.end());
+    launch.directory = scratch.dir();
+    return RunChild(launch, runPatience);
 }
 
 ChildResult RunScenario(const ScratchEnvironment& scratch, const std::string& name,

@@ -55,11 +55,11 @@ protected:
     void StartXvfb(const std::string& xvfb) {
         int ends[2];
         ASSERT_EQ(pipe(ends), 0);
-        ChildSpec spec;
-        spec.argv = {xvfb, "-displayfd", std::to_string(ends[1]), "-screen", "0", "640x800x24",
+        ChildLaunch launch;
+        launch.argv = {xvfb, "-displayfd", std::to_string(ends[1]), "-screen", "0", "640x800x24",
                      "-nolisten", "tcp"};
-        spec.errorPath = scratch.dir() / "xvfb.err";
-        server = StartChild(spec);
+        launch.errorPath = scratch.dir() / "xvfb.err";
+        server = StartChild(launch);
         close(ends[1]);
         std::string number;
         pollfd ready{ends[0], POLLIN, 0};
@@ -76,17 +76,17 @@ protected:
     }
 
     ChildResult Tool(const std::string& name, std::vector<std::string> arguments) {
-        ChildSpec spec;
-        spec.argv = {tools[name]};
-        spec.argv.insert(spec.argv.end(), arguments.begin(), arguments.end());
-        spec.setEnvironment = {{"DISPLAY", display}};
-        spec.directory = scratch.dir();
-        return RunChild(spec, 20s);
+        ChildLaunch launch;
+        launch.argv = {tools[name]};
+        launch.argv.insert(launch.argv.end(), arguments.begin(), arguments.end());
+        launch.setEnvironment = {{"DISPLAY", display}};
+        launch.directory = scratch.dir();
+        return RunChild(launch, 20s);
     }
 
     void StartQozcal() {
-        ChildSpec spec;
-        spec.argv = {QOZCAL_PATH, "--zoom", std::to_string(zoom), "--registry",
+        ChildLaunch launch;
+        launch.argv = {QOZCAL_PATH, "--zoom", std::to_string(zoom), "--registry",
                      scratch.registryPath().string(), "--debug-log",
                      scratch.debugLogPath().string()};
         // Under AddressSanitizer the display's system libraries (D-Bus, the
@@ -95,12 +95,12 @@ protected:
         // of the same binary keep the leak check.
         const char* sanitizer = std::getenv("ASAN_OPTIONS");
         std::string sanitizerOptions = sanitizer != nullptr ? sanitizer : "";
-        spec.setEnvironment = {{"DISPLAY", display},
+        launch.setEnvironment = {{"DISPLAY", display},
                                {"ASAN_OPTIONS", sanitizerOptions + ":detect_leaks=0"}};
-        spec.unsetEnvironment = {"WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
-        spec.directory = scratch.dir();
-        spec.errorPath = scratch.dir() / "qozcal.err";
-        qozcal = StartChild(spec);
+        launch.unsetEnvironment = {"WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
+        launch.directory = scratch.dir();
+        launch.errorPath = scratch.dir() / "qozcal.err";
+        qozcal = StartChild(launch);
         ChildResult found = Tool("xdotool", {"search", "--sync", "--name", "^qozcal$"});
         ASSERT_EQ(found.status, 0) << found.error;
         window = found.output.substr(0, found.output.find('\n'));

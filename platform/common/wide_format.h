@@ -22,4 +22,10 @@ namespace qoz {
 template <typename Char>
 void AppendFormatted(std::basic_string<Char>& out, const Char* format, va_list args);
 
+// wsprintfW's contract: formats into `buffer`, which receives at most 1024
+// characters, the terminating NUL included, and never more. Returns the
+// number of characters written without the NUL; a null buffer gets nothing.
+template <typename Char>
+int FormatIntoWsprintfBuffer(Char* buffer, const Char* format, va_list args);
+
 }  // namespace qoz
