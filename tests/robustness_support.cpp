@@ -64,6 +64,17 @@ MeasuredResult RunMeasured(const std::vector<std::string>& argv, const fs::path&
     if (mkdtemp(pattern) == nullptr) return measured;
     fs::path folder = pattern;
     std::vector<std::string> arguments = argv;
+    bool dropPrivileges = unprivileged && geteuid() == 0;
+    if (dropPrivileges) {
+        // The build tree may sit below a folder only its owner can enter:
+        // the unprivileged child runs a copy of the program from here.
+        fs::path program = folder / fs::path(argv[0]).filename();
+        fs::copy_file(argv[0], program);
+        fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read |
+                                    fs::perms::group_exec | fs::perms::others_read |
+                                    fs::perms::others_exec);
+        arguments[0] = program.string();
+    }
     std::vector<char*> pointers;
     for (std::string& argument : arguments) pointers.push_back(argument.data());
     pointers.push_back(nullptr);
@@ -74,7 +85,7 @@ MeasuredResult RunMeasured(const std::vector<std::string>& argv, const fs::path&
         RedirectTo(folder / "stdout", STDOUT_FILENO);
         RedirectTo(folder / "stderr", STDERR_FILENO);
         if (chdir(directory.c_str()) != 0) _exit(126);
-        if (unprivileged && geteuid() == 0 &&
+        if (dropPrivileges &&
             (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
             _exit(125);
         execv(pointers[0], pointers.data());
