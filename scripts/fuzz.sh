@@ -12,17 +12,7 @@ seconds=${1:-60}
 targets=(pen_script registry_text wide_format)
 
 packages=(cmake make clang libclang-rt-14-dev)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  echo "== installing: ${missing[*]}"
-  $sudo apt-get update
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"
-fi
+bash "$root/scripts/install-packages.sh" "${packages[@]}"
 
 cmake --preset fuzz
 cmake --build --preset fuzz -j "$(nproc)"

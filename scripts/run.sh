@@ -12,17 +12,7 @@ packages=(
   libsdl2-dev libfreetype-dev libfontconfig-dev libpng-dev fonts-nanum
   xvfb xdotool x11-utils imagemagick
 )
-missing=()
-for package in "${packages[@]}"; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  echo "== installing: ${missing[*]}"
-  $sudo apt-get update
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"
-fi
+bash "$root/scripts/install-packages.sh" "${packages[@]}"
 
 echo "== building qozcal (host preset)"
 cmake --preset host

@@ -15,18 +15,7 @@ packages=(
   clang libclang-rt-14-dev valgrind libbenchmark-dev
 )
 
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-    missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  echo "== installing: ${missing[*]}"
-  $sudo apt-get update
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"
-fi
+bash scripts/install-packages.sh "${packages[@]}"
 
 jobs=$(nproc)
 for preset in host asan; do

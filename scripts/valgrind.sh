@@ -11,13 +11,7 @@ qozcal=${1:-}
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
-if ! command -v valgrind >/dev/null 2>&1; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  echo "== installing: valgrind"
-  $sudo apt-get update
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y valgrind
-fi
+bash "$root/scripts/install-packages.sh" valgrind
 
 if [ -z "$qozcal" ]; then
   cmake --preset host
