@@ -8,8 +8,8 @@
 #include "calibration/tap_sampling.h"
 #include "calibration/targets.h"
 #include "platform/host/screen_input.h"
-#include "platform/host/window_system.h"
-#include "platform/host/window_table.h"
+#include "platform/host/user32/window_system.h"
+#include "platform/host/user32/window_table.h"
 #include "program_session.h"
 #include "settings/settings_store.h"
 

@@ -6,9 +6,9 @@
 #include "app/window_procedure.h"
 #include "calibration/stroke_buffer.h"
 #include "calibration/tap_sampling.h"
-#include "platform/host/clock.h"
-#include "platform/host/window_system.h"
-#include "platform/host/window_table.h"
+#include "platform/host/kernel32/clock.h"
+#include "platform/host/user32/window_system.h"
+#include "platform/host/user32/window_table.h"
 
 namespace qoz::bench {
 

@@ -5,7 +5,7 @@
 
 #include "calibration/calibrate.h"
 #include "calibration/targets.h"
-#include "platform/host/utf.h"
+#include "platform/common/utf.h"
 #include "scratch_environment.h"
 #include "settings/calibration_events.h"
 #include "settings/settings_store.h"

@@ -10,7 +10,7 @@
 #include <random>
 #include <thread>
 
-#include "platform/host/registry_text.h"
+#include "platform/host/advapi32/registry_text.h"
 #include "platform/platform.h"
 #include "scratch_environment.h"
 

@@ -5,7 +5,7 @@
 
 #include <thread>
 
-#include "platform/host/registry_text.h"
+#include "platform/host/advapi32/registry_text.h"
 #include "robustness_support.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/host/caption_font.h"
-#include "platform/host/font_choice_cache.h"
+#include "platform/host/gdi32/caption_font.h"
+#include "platform/host/gdi32/font_choice_cache.h"
 #include "scratch_environment.h"
 
 namespace {

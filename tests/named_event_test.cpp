@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/host/named_event.h"
+#include "platform/host/kernel32/named_event.h"
 #include "platform/platform.h"
 #include "scratch_environment.h"
 

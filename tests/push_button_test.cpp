@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/host/caption_font.h"
+#include "platform/host/gdi32/caption_font.h"
 #include "window_test_support.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/host/registry_file.h"
+#include "platform/host/advapi32/registry_file.h"
 #include "platform/platform.h"
 #include "scratch_environment.h"
 

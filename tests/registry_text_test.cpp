@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/host/case_fold.h"
-#include "platform/host/registry_text.h"
+#include "platform/host/kernel32/case_fold.h"
+#include "platform/host/advapi32/registry_text.h"
 
 using namespace qoz::host;
 

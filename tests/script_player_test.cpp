@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/host/clock.h"
+#include "platform/host/kernel32/clock.h"
 #include "platform/host/simulator/script_player.h"
 
 namespace {

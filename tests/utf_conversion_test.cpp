@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/host/utf.h"
+#include "platform/common/utf.h"
 
 using qoz::host::Utf16ToUtf8;
 using qoz::host::Utf8ToUtf16;

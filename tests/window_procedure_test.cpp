@@ -9,9 +9,9 @@
 #include "calibration/stroke_buffer.h"
 #include "calibration/tap_sampling.h"
 #include "calibration/targets.h"
-#include "platform/host/clock.h"
-#include "platform/host/window_system.h"
-#include "platform/host/window_table.h"
+#include "platform/host/kernel32/clock.h"
+#include "platform/host/user32/window_system.h"
+#include "platform/host/user32/window_table.h"
 #include "scratch_environment.h"
 #include "window_test_support.h"
 

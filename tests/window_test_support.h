@@ -13,7 +13,7 @@
 
 #include "platform/host/screen.h"
 #include "platform/host/screen_input.h"
-#include "platform/host/window_system.h"
+#include "platform/host/user32/window_system.h"
 #include "platform/platform.h"
 
 struct LoggedMessage {

@@ -1,4 +1,4 @@
-#include "wide_format.h"
+#include "platform/common/wide_format.h"
 
 #include <charconv>
 #include <cmath>

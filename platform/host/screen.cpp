@@ -1,4 +1,4 @@
-#include "screen.h"
+#include "platform/host/screen.h"
 
 #include <algorithm>
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "screen_input.h"
+#include "platform/host/screen_input.h"
 
 namespace qoz::host {
 

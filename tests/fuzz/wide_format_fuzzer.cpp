@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "platform/common/wide_format.h"
-#include "platform/host/utf.h"
+#include "platform/common/utf.h"
 #include "platform/platform.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "platform/host/simulator/script_player.h"
 
-#include "platform/host/clock.h"
+#include "platform/host/kernel32/clock.h"
 
 namespace qoz::sim {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "platform/host/clock.h"
+#include "platform/host/kernel32/clock.h"
 #include "platform/host/simulator/sdl_input_mapping.h"
 
 namespace qoz::sim {

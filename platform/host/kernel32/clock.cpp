@@ -1,0 +1,34 @@
+#include "platform/host/kernel32/clock.h"
+
+#include <chrono>
+#include <thread>
+
+namespace qoz::host {
+
+namespace {
+
+bool virtualTime = false;
+uint64_t virtualNow = 0;
+const auto realStart = std::chrono::steady_clock::now();
+
+}  // namespace
+
+void UseVirtualTime(bool enabled) { virtualTime = enabled; }
+
+bool UsingVirtualTime() { return virtualTime; }
+
+uint64_t NowMilliseconds() {
+    if (virtualTime) return virtualNow;
+    auto elapsed = std::chrono::steady_clock::now() - realStart;
+    return (uint64_t)std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+}
+
+void WaitMilliseconds(uint64_t milliseconds) {
+    if (virtualTime) {
+        virtualNow += milliseconds;
+        return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+}  // namespace qoz::host

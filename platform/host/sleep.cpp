@@ -1,4 +1,0 @@
-#include "clock.h"
-#include "platform/platform.h"
-
-void Sleep(DWORD milliseconds) { qoz::host::WaitMilliseconds(milliseconds); }

@@ -1,0 +1,114 @@
+#include "platform/host/user32/message_queue.h"
+
+#include <deque>
+
+#include "platform/host/kernel32/clock.h"
+#include "platform/host/user32/input_routing.h"
+#include "platform/host/screen_input.h"
+#include "platform/host/user32/update_region.h"
+#include "platform/host/user32/window_table.h"
+
+namespace qoz::host {
+
+namespace {
+
+std::deque<MSG> queue;
+InputSource* inputSource = nullptr;
+bool quitPosted = false;
+int quitCode = 0;
+POINT lastPoint{0, 0};
+
+DWORD Now() { return DWORD(NowMilliseconds()); }
+
+// Queues the messages that routing one raw input makes.
+void QueueInput(const RawInput& input) {
+    for (MSG message : RouteRawInput(input)) {
+        message.time = Now();
+        lastPoint = message.pt;
+        queue.push_back(message);
+    }
+}
+
+// Routes already-arrived input until some of it yields a message.
+void PollUntilQueued() {
+    while (queue.empty() && inputSource) {
+        std::optional<RawInput> input = inputSource->PollInput();
+        if (!input) return;
+        QueueInput(*input);
+    }
+}
+
+BOOL Quit(MSG* message, int code) {
+    *message = MSG{nullptr, WM_QUIT, WPARAM(code), 0, Now(), lastPoint};
+    return FALSE;
+}
+
+}  // namespace
+
+void SetInputSource(InputSource* source) { inputSource = source; }
+
+void ResetMessageQueue() {
+    queue.clear();
+    inputSource = nullptr;
+    quitPosted = false;
+    quitCode = 0;
+    lastPoint = POINT{0, 0};
+}
+
+}  // namespace qoz::host
+
+using namespace qoz::host;
+
+BOOL GetMessageW(MSG* message, HWND, UINT, UINT) {
+    if (!message) return -1;
+    for (;;) {
+        PollUntilQueued();
+        if (!queue.empty()) {
+            *message = queue.front();
+            queue.pop_front();
+            return TRUE;
+        }
+        if (quitPosted) {
+            quitPosted = false;
+            return Quit(message, quitCode);
+        }
+        if (Window* window = NextWindowToPaint()) {
+            *message = MSG{window->handle, WM_PAINT, 0, 0, Now(), lastPoint};
+            return TRUE;
+        }
+        std::optional<RawInput> input;
+        if (inputSource) input = inputSource->WaitInput();
+        if (!input) return Quit(message, 0);
+        QueueInput(*input);
+    }
+}
+
+void PostQuitMessage(int exitCode) {
+    quitPosted = true;
+    quitCode = exitCode;
+}
+
+BOOL TranslateMessage(const MSG*) { return FALSE; }
+
+LRESULT DispatchMessageW(const MSG* message) {
+    if (!message) return 0;
+    return SendMessageW(message->hwnd, message->message, message->wParam, message->lParam);
+}
+
+LRESULT SendMessageW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+    Window* window = LookUpWindow(handle);
+    if (!window || !window->procedure) return 0;
+    return window->procedure(handle, message, wParam, lParam);
+}
+
+LRESULT DefWindowProcW(HWND window, UINT message, WPARAM, LPARAM) {
+    if (message == WM_PAINT) {
+        PAINTSTRUCT paint;
+        if (BeginPaint(window, &paint)) EndPaint(window, &paint);
+    }
+    return 0;
+}
+
+HACCEL LoadAcceleratorsW(HINSTANCE, LPCWSTR) { return nullptr; }
+
+int TranslateAcceleratorW(HWND, HACCEL, MSG*) { return 0; }
