@@ -17,7 +17,7 @@ bash "$root/scripts/install-packages.sh" "${packages[@]}"
 echo "== building qozcal (host preset)"
 cmake --preset host
 cmake --build --preset host --target qozcal -j "$(nproc)"
-qozcal="$root/build/host/platform/host/simulator/qozcal"
+qozcal="$root/build/host/bin/qozcal"
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   echo "== starting qozcal in a window (close it or tap 종료 to end)"

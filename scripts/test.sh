@@ -33,5 +33,5 @@ echo "== fuzz: each target for 60 s"
 bash scripts/fuzz.sh 60
 
 echo "== valgrind: one headless calibration"
-bash scripts/valgrind.sh build/host/platform/host/simulator/qozcal
+bash scripts/valgrind.sh build/host/bin/qozcal
 echo "== all tests passed"

@@ -16,7 +16,7 @@ bash "$root/scripts/install-packages.sh" valgrind
 if [ -z "$qozcal" ]; then
   cmake --preset host
   cmake --build --preset host --target qozcal -j "$(nproc)"
-  qozcal="$root/build/host/platform/host/simulator/qozcal"
+  qozcal="$root/build/host/bin/qozcal"
 fi
 
 work=$(mktemp -d)

@@ -52,10 +52,10 @@ def parse_arguments(argv):
 
 class Builds:
     def __init__(self, win64_dir):
-        self.qozcal = os.path.join(win64_dir, "platform", "win32", "qozcal.exe")
-        self.listen = os.path.join(win64_dir, "tools", "qozcal-listen.exe")
-        self.dbgcap = os.path.join(win64_dir, "tools", "qozcal-dbgcap.exe")
-        self.probe = os.path.join(win64_dir, "tests", "wine", "qozcal-gaps-probe.exe")
+        self.qozcal = os.path.join(win64_dir, "bin", "qozcal.exe")
+        self.listen = os.path.join(win64_dir, "bin", "qozcal-listen.exe")
+        self.dbgcap = os.path.join(win64_dir, "bin", "qozcal-dbgcap.exe")
+        self.probe = os.path.join(win64_dir, "bin", "qozcal-gaps-probe.exe")
 
     def missing(self):
         return [p for p in (self.qozcal, self.listen, self.dbgcap, self.probe)
