@@ -33,11 +33,3 @@ RECT ScreenRect() { return RECT{0, 0, width, height}; }
 void ResetScreen() { SetScreenSize(kDefaultWidth, kDefaultHeight); }
 
 }  // namespace qoz::host
-
-int GetSystemMetrics(int index) {
-    switch (index) {
-        case SM_CXSCREEN: return qoz::host::ScreenWidth();
-        case SM_CYSCREEN: return qoz::host::ScreenHeight();
-        default: return 0;
-    }
-}
