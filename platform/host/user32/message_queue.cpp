@@ -59,6 +59,7 @@ void ResetMessageQueue() {
 
 using namespace qoz::host;
 
+// GetMessageW (user32)
 BOOL GetMessageW(MSG* message, HWND, UINT, UINT) {
     if (!message) return -1;
     for (;;) {
@@ -83,24 +84,29 @@ BOOL GetMessageW(MSG* message, HWND, UINT, UINT) {
     }
 }
 
+// PostQuitMessage (user32)
 void PostQuitMessage(int exitCode) {
     quitPosted = true;
     quitCode = exitCode;
 }
 
+// TranslateMessage (user32)
 BOOL TranslateMessage(const MSG*) { return FALSE; }
 
+// DispatchMessageW (user32)
 LRESULT DispatchMessageW(const MSG* message) {
     if (!message) return 0;
     return SendMessageW(message->hwnd, message->message, message->wParam, message->lParam);
 }
 
+// SendMessageW (user32)
 LRESULT SendMessageW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
     Window* window = LookUpWindow(handle);
     if (!window || !window->procedure) return 0;
     return window->procedure(handle, message, wParam, lParam);
 }
 
+// DefWindowProcW (user32)
 LRESULT DefWindowProcW(HWND window, UINT message, WPARAM, LPARAM) {
     if (message == WM_PAINT) {
         PAINTSTRUCT paint;
@@ -109,6 +115,8 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM, LPARAM) {
     return 0;
 }
 
+// LoadAcceleratorsW (user32)
 HACCEL LoadAcceleratorsW(HINSTANCE, LPCWSTR) { return nullptr; }
 
+// TranslateAcceleratorW (user32)
 int TranslateAcceleratorW(HWND, HACCEL, MSG*) { return 0; }

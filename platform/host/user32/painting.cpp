@@ -10,7 +10,7 @@
 
 using namespace qoz::host;
 
-// BeginPaint
+// BeginPaint (user32)
 HDC BeginPaint(HWND handle, PAINTSTRUCT* paint) {
     Window* window = LookUpWindow(handle);
     if (!window || !paint) return nullptr;
@@ -30,7 +30,7 @@ HDC BeginPaint(HWND handle, PAINTSTRUCT* paint) {
     return paint->hdc;
 }
 
-// EndPaint
+// EndPaint (user32)
 BOOL EndPaint(HWND handle, const PAINTSTRUCT* paint) {
     if (!paint) return FALSE;
     return CloseDc(paint->hdc, handle) ? TRUE : FALSE;

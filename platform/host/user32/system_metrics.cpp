@@ -2,7 +2,7 @@
 #include "platform/host/screen_input.h"
 #include "platform/platform.h"
 
-// GetSystemMetrics
+// GetSystemMetrics (user32)
 int GetSystemMetrics(int index) {
     switch (index) {
         case SM_CXSCREEN: return qoz::host::ScreenWidth();

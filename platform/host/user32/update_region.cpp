@@ -68,6 +68,7 @@ PendingUpdate TakeUpdate(Window& window) {
 
 using namespace qoz::host;
 
+// InvalidateRect (user32)
 BOOL InvalidateRect(HWND handle, const RECT* rect, BOOL erase) {
     Window* window = LookUpWindow(handle);
     if (!window) return FALSE;
@@ -75,6 +76,7 @@ BOOL InvalidateRect(HWND handle, const RECT* rect, BOOL erase) {
     return TRUE;
 }
 
+// UpdateWindow (user32)
 BOOL UpdateWindow(HWND handle) {
     if (!LookUpWindow(handle)) return FALSE;
     // The window first, then its children, as each still needs it.

@@ -42,6 +42,7 @@ void ResetWindowClasses() { registered.clear(); }
 
 using namespace qoz::host;
 
+// RegisterClassW (user32)
 ATOM RegisterClassW(const WNDCLASSW* windowClass) {
     if (!windowClass || !windowClass->lpszClassName || !windowClass->lpfnWndProc) return 0;
     std::u16string name = windowClass->lpszClassName;

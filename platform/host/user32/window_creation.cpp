@@ -23,6 +23,7 @@ int Extent(int value, bool child, int screenExtent) {
 
 }  // namespace
 
+// CreateWindowExW (user32)
 HWND CreateWindowExW(DWORD, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
                      int width, int height, HWND parent, HMENU menu, HINSTANCE, void*) {
     const WindowClass* windowClass = FindWindowClass(className);

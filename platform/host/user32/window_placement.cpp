@@ -27,6 +27,7 @@ void TakeInputAway(const Window& hidden) {
 
 }  // namespace
 
+// SetWindowPos (user32)
 BOOL SetWindowPos(HWND handle, HWND insertAfter, int x, int y, int width, int height,
                   UINT flags) {
     Window* window = LookUpWindow(handle);
@@ -54,6 +55,7 @@ BOOL SetWindowPos(HWND handle, HWND insertAfter, int x, int y, int width, int he
     return TRUE;
 }
 
+// ShowWindow (user32)
 BOOL ShowWindow(HWND handle, int showCommand) {
     Window* window = LookUpWindow(handle);
     if (!window) return FALSE;
