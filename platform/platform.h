@@ -4,7 +4,7 @@
 #pragma once
 
 #if defined(_WIN32)
-#include "win32/win32_platform.h"
+#include "platform/win32/win32_platform.h"
 #else
 
 #include <stddef.h>

@@ -1,7 +1,7 @@
 #include <cstdarg>
 #include <string>
 
-#include "device_calls.h"
+#include "platform/win32/device_calls.h"
 #include "platform/common/wide_format.h"
 
 void NKDbgPrintfW(LPCWSTR format, ...) {

@@ -1,4 +1,4 @@
-#include "device_calls.h"
+#include "platform/win32/device_calls.h"
 
 BOOL EventModify(HANDLE event, DWORD action) {
     switch (action) {

@@ -1,4 +1,4 @@
-#include "device_calls.h"
+#include "platform/win32/device_calls.h"
 
 LONG DeviceRegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass,
                            DWORD options, REGSAM access, LPSECURITY_ATTRIBUTES security,

@@ -1,6 +1,6 @@
 #include <cstdarg>
 
-#include "device_calls.h"
+#include "platform/win32/device_calls.h"
 #include "platform/common/wide_format.h"
 
 int DeviceWsprintfW(LPWSTR buffer, LPCWSTR format, ...) {

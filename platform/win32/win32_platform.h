@@ -26,7 +26,7 @@
 #include <windows.h>
 #include <wchar.h>
 
-#include "device_calls.h"
+#include "platform/win32/device_calls.h"
 
 // The device accepts an empty class name and gives a top-level window without
 // WS_POPUP a thin border and no caption.
