@@ -5,7 +5,7 @@
 
 #include "calibration/calibrate.h"
 #include "calibration/targets.h"
-#include "platform/common/utf.h"
+#include "platform/common/utf16.h"
 #include "scratch_environment.h"
 #include "settings/calibration_events.h"
 #include "settings/settings_store.h"
@@ -15,7 +15,7 @@ namespace {
 std::string Text(const char16_t* name) {
     StoredValue value = QueryQozSerialValue(name);
     if (!value.present) return "(missing)";
-    return qoz::host::Utf16ToUtf8(value.text);
+    return qoz::Utf16ToUtf8(value.text);
 }
 
 class Calibrate : public ::testing::Test {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/common/utf.h"
+#include "platform/common/utf16.h"
 #include "scratch_environment.h"
 #include "settings/settings_store.h"
 

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "platform/common/utf.h"
+#include "platform/common/utf16.h"
 
-using qoz::host::Utf16ToUtf8;
-using qoz::host::Utf8ToUtf16;
+using qoz::Utf16ToUtf8;
+using qoz::Utf8ToUtf16;
 
 TEST(Utf, RoundTripsHangulAsciiAndAstralText) {
     std::u16string text = u"펜입력 -42.16471 \U0001F58A";

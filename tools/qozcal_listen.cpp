@@ -9,11 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/common/utf16.h"
 #include "platform/platform.h"
 
 namespace {
-
-using WideString = std::basic_string<WCHAR>;
 
 // Each event is waited on this long in turn; an automatic-reset event stays
 // signalled until the next wait, so nothing set meanwhile is lost.
@@ -85,42 +84,6 @@ void PrintLine(const std::string& line) {
     std::fflush(stdout);
 }
 
-void AppendUtf8(std::string& out, unsigned long c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// Unpaired surrogates become U+FFFD.
-std::string ToUtf8(const WideString& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        unsigned long c = static_cast<unsigned long>(text[i]) & 0xFFFF;
-        unsigned long next = i + 1 < text.size() ? static_cast<unsigned long>(text[i + 1]) & 0xFFFF : 0;
-        if (c >= 0xD800 && c <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF) {
-            AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (next - 0xDC00));
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            AppendUtf8(out, 0xFFFD);
-        } else {
-            AppendUtf8(out, c);
-        }
-    }
-    return out;
-}
-
 // The value as text, or what stands in its place: (missing), (type N), (error N).
 std::string SettingText(HKEY key, const WCHAR* name) {
     if (key == nullptr) return "(missing)";
@@ -131,10 +94,10 @@ std::string SettingText(HKEY key, const WCHAR* name) {
         std::vector<BYTE> data(size + sizeof(WCHAR));
         result = RegQueryValueExW(key, name, nullptr, &type, data.data(), &size);
         if (result == ERROR_SUCCESS && type == REG_SZ) {
-            WideString text(size / sizeof(WCHAR), 0);
-            if (!text.empty()) std::memcpy(&text[0], data.data(), text.size() * sizeof(WCHAR));
+            std::u16string text(size / sizeof(char16_t), 0);
+            if (!text.empty()) std::memcpy(&text[0], data.data(), text.size() * sizeof(char16_t));
             while (!text.empty() && text.back() == 0) text.pop_back();
-            return ToUtf8(text);
+            return qoz::Utf16ToUtf8(text);
         }
     }
     if (result == ERROR_FILE_NOT_FOUND) return "(missing)";

@@ -1,18 +1,12 @@
-// Conversions between the program's UTF-16 text and UTF-8 at the host's
-// edges (files, terminal, fonts).
+// The UTF-8 conversions under their former header and namespace, for the
+// files that still include this one; new code includes utf16.h.
 #pragma once
 
-#include <optional>
-#include <string>
-#include <string_view>
+#include "platform/common/utf16.h"
 
 namespace qoz::host {
 
-// Unpaired surrogates become U+FFFD.
-std::string Utf16ToUtf8(std::u16string_view text);
-
-// Empty when the bytes are not well-formed UTF-8 (overlong forms, surrogates
-// and code points above U+10FFFF are rejected).
-std::optional<std::u16string> Utf8ToUtf16(std::string_view bytes);
+using qoz::Utf16ToUtf8;
+using qoz::Utf8ToUtf16;
 
 }  // namespace qoz::host

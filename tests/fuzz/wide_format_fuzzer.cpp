@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "platform/common/wide_format.h"
-#include "platform/common/utf.h"
+#include "platform/common/utf16.h"
 #include "platform/platform.h"
 
 namespace {
@@ -208,7 +208,7 @@ Argument MakeArgument(FuzzedDataProvider& input, const Conversion& conversion, C
 }
 
 std::u16string DecodeFormat(const std::string& bytes) {
-    if (std::optional<std::u16string> text = qoz::host::Utf8ToUtf16(bytes)) return *text;
+    if (std::optional<std::u16string> text = qoz::Utf8ToUtf16(bytes)) return *text;
     return std::u16string(bytes.begin(), bytes.end());  // not UTF-8: one unit a byte
 }
 
@@ -262,7 +262,7 @@ void Check(const Case& built, Values... values) {
     AppendThrough(out, built.format.get(), values..., kExtraArgument, kExtraArgument);
     if (out != built.expected) {
         std::fprintf(stderr, "expected: %s\nformatted: %s\n",
-                     qoz::host::Utf16ToUtf8(built.expected).c_str(), qoz::host::Utf16ToUtf8(out).c_str());
+                     qoz::Utf16ToUtf8(built.expected).c_str(), qoz::Utf16ToUtf8(out).c_str());
         Fail("the formatted text differs from the stated rules");
     }
 

@@ -4,27 +4,22 @@
 #include <cstdio>
 #include <functional>
 
+#include "platform/common/utf16.h"
 #include "platform/host/kernel32/case_fold.h"
-#include "platform/common/utf.h"
 
 namespace qoz::host {
 
 namespace {
 
-bool IsControl(char16_t c) { return c < 0x20 || c == 0x7F; }
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool IsControl(char32_t c) { return c < 0x20 || c == 0x7F; }
 
 // No control characters and no unpaired surrogates: text the file can hold
 // between quotes and give back unchanged.
 bool IsPrintableUtf16(std::u16string_view text) {
-    for (size_t i = 0; i < text.size(); ++i) {
-        char16_t c = text[i];
-        if (IsControl(c) || IsLowSurrogate(c)) return false;
-        if (IsHighSurrogate(c)) {
-            if (i + 1 >= text.size() || !IsLowSurrogate(text[i + 1])) return false;
-            ++i;
-        }
+    for (size_t i = 0; i < text.size();) {
+        Utf16CodePoint next = DecodeUtf16(text, i);
+        if (next.unpaired || IsControl(next.value)) return false;
+        i += next.units;
     }
     return true;
 }

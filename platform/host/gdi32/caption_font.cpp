@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/common/utf16.h"
 #include "platform/host/gdi32/font_choice_cache.h"
 
 namespace qoz::host {
@@ -107,17 +108,10 @@ bool EnsureFont() {
 
 std::u32string CodePoints(std::u16string_view text) {
     std::u32string result;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t unit = text[i];
-        bool high = unit >= 0xD800 && unit <= 0xDBFF;
-        if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            result += char32_t(0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-            ++i;
-        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-            result += char32_t(0xFFFD);
-        } else {
-            result += unit;
-        }
+    for (size_t i = 0; i < text.size();) {
+        Utf16CodePoint next = DecodeUtf16(text, i);
+        result += next.OrReplacement();
+        i += next.units;
     }
     return result;
 }

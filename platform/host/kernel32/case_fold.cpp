@@ -3,6 +3,8 @@
 #include <locale.h>
 #include <wctype.h>
 
+#include "platform/common/utf16.h"
+
 namespace qoz::host {
 
 namespace {
@@ -25,34 +27,19 @@ char32_t FoldCharacter(char32_t c) {
     return static_cast<char32_t>(towlower_l(upper, locale));
 }
 
-void AppendUtf16(std::u16string& out, char32_t c) {
-    if (c >= 0x10000) {
-        c -= 0x10000;
-        out += static_cast<char16_t>(0xD800 + (c >> 10));
-        out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-        out += static_cast<char16_t>(c);
-    }
-}
-
 }  // namespace
 
 std::u16string FoldCase(std::u16string_view text) {
     std::u16string folded;
     folded.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        char16_t unit = text[i];
-        bool pair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() &&
-                    text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
-        if (pair) {
-            char32_t c = 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00);
-            AppendUtf16(folded, FoldCharacter(c));
-            ++i;
-        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-            folded += unit;
+    for (size_t i = 0; i < text.size();) {
+        Utf16CodePoint next = DecodeUtf16(text, i);
+        if (next.unpaired) {
+            folded += text[i];
         } else {
-            AppendUtf16(folded, FoldCharacter(unit));
+            AppendUtf16(folded, FoldCharacter(next.value));
         }
+        i += next.units;
     }
     return folded;
 }

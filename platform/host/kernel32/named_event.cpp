@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <new>
 
-#include "platform/common/utf.h"
+#include "platform/common/utf16.h"
 
 namespace qoz::host {
 
@@ -56,12 +56,12 @@ bool IsPlainAscii(unsigned char c) {
 // UTF-8 cannot carry one by one, are escaped too.
 void AppendEventName(std::string& out, std::u16string_view name) {
     for (char16_t c : name) {
-        bool escaped = c < 0x20 || c == 0x7F || c == u'/' || c == u'.' || c == u'%' ||
-                       (c >= 0xD800 && c <= 0xDFFF);
+        bool escaped =
+            c < 0x20 || c == 0x7F || c == u'/' || c == u'.' || c == u'%' || IsSurrogate(c);
         if (escaped) {
             AppendEscape(out, c, 4);
         } else {
-            out += Utf16ToUtf8(std::u16string_view(&c, 1));
+            AppendUtf8(out, c);
         }
     }
 }
