@@ -1,15 +1,14 @@
 // The registry calls of platform.h over the settings file. Only
 // HKEY_CURRENT_USER exists; every other HKEY is a handle made here.
 #include <cstring>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "platform/platform.h"
 #include "platform/host/advapi32/registry_file.h"
 #include "platform/host/advapi32/registry_text.h"
+#include "platform/host/kernel32/handle_table.h"
 
 using qoz::host::Registry;
 using qoz::host::RegistryValue;
@@ -18,30 +17,28 @@ namespace {
 
 constexpr std::u16string_view kRootName = u"HKEY_CURRENT_USER";
 
-struct OpenKey {
-    std::u16string path;  // from the root, e.g. HKEY_CURRENT_USER\Software\QozSerial
-};
+// An open key's path from the root, e.g. HKEY_CURRENT_USER\Software\QozSerial.
+using OpenKeyTable =
+    qoz::host::LockedHandleTable<HKEY, std::u16string, qoz::host::SlotReuse::AfterClose>;
 
-std::mutex openKeysMutex;
-std::unordered_set<OpenKey*> openKeys;
+OpenKeyTable& OpenKeys() {
+    static OpenKeyTable table(qoz::host::HandleKind::RegistryKey);
+    return table;
+}
 
 std::optional<std::u16string> HandlePath(HKEY key) {
     if (key == HKEY_CURRENT_USER) return std::u16string(kRootName);
-    std::lock_guard<std::mutex> lock(openKeysMutex);
-    auto* open = reinterpret_cast<OpenKey*>(key);
-    if (!openKeys.contains(open)) return std::nullopt;
-    return open->path;
+    return OpenKeys().Find(key);
 }
 
+// Null when too many keys are open.
 HKEY NewHandle(const std::vector<std::u16string>& names) {
-    auto* open = new OpenKey;
+    std::u16string path;
     for (const std::u16string& name : names) {
-        if (!open->path.empty()) open->path += u'\\';
-        open->path += name;
+        if (!path.empty()) path += u'\\';
+        path += name;
     }
-    std::lock_guard<std::mutex> lock(openKeysMutex);
-    openKeys.insert(open);
-    return reinterpret_cast<HKEY>(open);
+    return OpenKeys().Add(std::move(path));
 }
 
 // The key names of key\subKey; handleDepth receives how many of them name
@@ -78,7 +75,7 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD /*options*/, REGSAM /*access*
         if (!qoz::host::FindKey(registry, names)) return ERROR_FILE_NOT_FOUND;
     }
     *result = NewHandle(names);
-    return ERROR_SUCCESS;
+    return *result ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
 }
 
 LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR /*keyClass*/, DWORD /*options*/,
@@ -108,7 +105,7 @@ LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR /*keyClass
     }
     if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     *result = NewHandle(names);
-    return ERROR_SUCCESS;
+    return *result ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
 }
 
 LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
@@ -158,11 +155,5 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD typ
 
 LONG RegCloseKey(HKEY key) {
     if (key == HKEY_CURRENT_USER) return ERROR_SUCCESS;
-    auto* open = reinterpret_cast<OpenKey*>(key);
-    {
-        std::lock_guard<std::mutex> lock(openKeysMutex);
-        if (openKeys.erase(open) == 0) return ERROR_INVALID_HANDLE;
-    }
-    delete open;
-    return ERROR_SUCCESS;
+    return OpenKeys().Close(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }

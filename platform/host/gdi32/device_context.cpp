@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/host/gdi32/stock_objects.h"
+#include "platform/host/kernel32/handle_table.h"
 #include "platform/host/screen.h"
 
 namespace qoz::host {
@@ -12,26 +13,18 @@ namespace qoz::host {
 namespace {
 
 struct DeviceContext {
-    bool inUse = false;
     HWND window = nullptr;
     POINT origin{0, 0};  // the client area's top-left on the screen
     Region clip;         // screen coordinates
 };
 
-constexpr uintptr_t kFirstDc = 0x20000;
-constexpr uintptr_t kHandleStep = 4;
 // GDI's coordinate range; it keeps the line arithmetic within 64 bits.
 constexpr LONG kLargestCoordinate = 1 << 27;
 
-std::vector<DeviceContext> contexts;
+// A context given back frees its slot for the next one.
+HandleTable<HDC, DeviceContext, SlotReuse::AfterClose> contexts(HandleKind::DeviceContext);
 
-DeviceContext* LookUpDc(HDC dc) {
-    auto value = reinterpret_cast<uintptr_t>(dc);
-    if (value < kFirstDc || (value - kFirstDc) % kHandleStep != 0) return nullptr;
-    size_t slot = (value - kFirstDc) / kHandleStep;
-    if (slot >= contexts.size() || !contexts[slot].inUse) return nullptr;
-    return &contexts[slot];
-}
+DeviceContext* LookUpDc(HDC dc) { return contexts.Find(dc); }
 
 // Whether every pixel between the two points (client coordinates) lies in
 // one rectangle of the clip, so that none of them needs testing on its own.
@@ -113,18 +106,13 @@ uint32_t Mix(uint32_t background, uint32_t colour, unsigned coverage) {
 }  // namespace
 
 HDC OpenDc(HWND window, POINT origin, Region clip) {
-    size_t slot = 0;
-    while (slot < contexts.size() && contexts[slot].inUse) ++slot;
-    if (slot == contexts.size()) contexts.emplace_back();
-    contexts[slot] = DeviceContext{true, window, origin, std::move(clip)};
-    return reinterpret_cast<HDC>(kFirstDc + kHandleStep * slot);
+    return contexts.Add(DeviceContext{window, origin, std::move(clip)});
 }
 
 bool CloseDc(HDC dc, HWND window) {
     DeviceContext* context = LookUpDc(dc);
     if (!context || context->window != window) return false;
-    *context = DeviceContext{};
-    return true;
+    return contexts.Close(dc).has_value();
 }
 
 void FillScreenRegion(const Region& region, uint32_t colour) {
@@ -155,7 +143,7 @@ bool BlendDcPixel(HDC dc, int x, int y, uint32_t colour, unsigned coverage) {
     return true;
 }
 
-void ResetDeviceContexts() { contexts.clear(); }
+void ResetDeviceContexts() { contexts.Clear(); }
 
 }  // namespace qoz::host
 

@@ -10,7 +10,8 @@
 namespace qoz::host {
 
 // Hands out a context for drawing in a window whose client area starts at
-// origin on the screen; clip is in screen coordinates.
+// origin on the screen; clip is in screen coordinates. Null when too many
+// are out.
 HDC OpenDc(HWND window, POINT origin, Region clip);
 // Gives back a context handed out for that window; false for any other.
 bool CloseDc(HDC dc, HWND window);

@@ -1,13 +1,11 @@
-// The Win32 event calls over the host's events. A HANDLE is the address of
-// an EventObject; the table of live ones lets a null, closed or foreign
-// handle fail instead of being followed.
+// The Win32 event calls over the host's events. A HANDLE names an
+// EventObject in a table, so a null, closed or foreign handle fails.
 #include <errno.h>
 
 #include <memory>
-#include <mutex>
 #include <string_view>
-#include <unordered_map>
 
+#include "platform/host/kernel32/handle_table.h"
 #include "platform/host/kernel32/named_event.h"
 #include "platform/platform.h"
 
@@ -26,26 +24,20 @@ struct EventObject {
     ~EventObject() { qoz::host::CloseEventMapping(mapping); }
 };
 
+using EventTable =
+    qoz::host::LockedHandleTable<HANDLE, std::shared_ptr<EventObject>, qoz::host::SlotReuse::AfterClose>;
+
 // Handles still open when the process exits are closed with the table, as
 // the system reclaims them on Windows.
-struct HandleTable {
-    std::mutex mutex;
-    std::unordered_map<HANDLE, std::shared_ptr<EventObject>> events;
-};
-
-HandleTable& Handles() {
-    static HandleTable table;
+EventTable& Handles() {
+    static EventTable table(qoz::host::HandleKind::Event);
     return table;
 }
 
 // The event stays usable while a caller holds the result, even if another
 // thread closes the handle meanwhile.
 std::shared_ptr<EventObject> FindEvent(HANDLE handle) {
-    HandleTable& table = Handles();
-    std::lock_guard<std::mutex> guard(table.mutex);
-    auto found = table.events.find(handle);
-    if (found == table.events.end()) return nullptr;
-    return found->second;
+    return Handles().Find(handle).value_or(nullptr);
 }
 
 DWORD ErrorForCreation(int error) {
@@ -79,11 +71,10 @@ HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, 
     }
     auto event = std::make_shared<EventObject>();
     event->mapping = opening.mapping;
-    HANDLE handle = event.get();
-    {
-        HandleTable& table = Handles();
-        std::lock_guard<std::mutex> guard(table.mutex);
-        table.events.emplace(handle, std::move(event));
+    HANDLE handle = Handles().Add(std::move(event));
+    if (handle == nullptr) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);  // event, not taken, closes its mapping
+        return nullptr;
     }
     SetLastError(opening.status == EventOpenStatus::Opened ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
@@ -136,17 +127,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 }
 
 BOOL CloseHandle(HANDLE handle) {
-    std::shared_ptr<EventObject> event;
-    {
-        HandleTable& table = Handles();
-        std::lock_guard<std::mutex> guard(table.mutex);
-        auto found = table.events.find(handle);
-        if (found != table.events.end()) {
-            event = std::move(found->second);
-            table.events.erase(found);
-        }
-    }
-    if (event == nullptr) {
+    if (!Handles().Close(handle)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }

@@ -1,19 +1,17 @@
 #include "platform/host/user32/window_table.h"
 
 #include <algorithm>
-#include <memory>
 
+#include "platform/host/kernel32/handle_table.h"
 #include "platform/host/screen.h"
 
 namespace qoz::host {
 
 namespace {
 
-// Handles are small numbers that cannot be mistaken for pointers.
-constexpr uintptr_t kFirstHandle = 0x10000;
-constexpr uintptr_t kHandleStep = 4;
-
-std::vector<std::unique_ptr<Window>> windows;
+// Windows are never destroyed; a slot never serves a second window, so slot
+// order is creation order.
+HandleTable<HWND, Window, SlotReuse::Never> windows(HandleKind::Window);
 long long stackCounter = 0;
 HWND focus = nullptr;
 HWND capture = nullptr;
@@ -32,29 +30,24 @@ ScreenHit HitWithin(Window& window, int screenX, int screenY) {
 }  // namespace
 
 HWND AddWindow(const Window& window) {
-    auto handle = reinterpret_cast<HWND>(kFirstHandle + kHandleStep * windows.size());
-    windows.push_back(std::make_unique<Window>(window));
-    windows.back()->handle = handle;
+    HWND handle = windows.Add(Window(window));
+    if (handle) windows.Find(handle)->handle = handle;
     return handle;
 }
 
-Window* LookUpWindow(HWND handle) {
-    auto value = reinterpret_cast<uintptr_t>(handle);
-    if (value < kFirstHandle || (value - kFirstHandle) % kHandleStep != 0) return nullptr;
-    size_t index = (value - kFirstHandle) / kHandleStep;
-    return index < windows.size() ? windows[index].get() : nullptr;
-}
+Window* LookUpWindow(HWND handle) { return windows.Find(handle); }
 
 std::vector<Window*> WindowsInCreationOrder() {
     std::vector<Window*> result;
-    for (auto& window : windows) result.push_back(window.get());
+    windows.ForEach([&](Window& window) { result.push_back(&window); });
     return result;
 }
 
 std::vector<Window*> StackTopFirst(HWND parent) {
     std::vector<Window*> siblings;
-    for (auto& window : windows)
-        if (window->parent == parent) siblings.push_back(window.get());
+    windows.ForEach([&](Window& window) {
+        if (window.parent == parent) siblings.push_back(&window);
+    });
     std::stable_sort(siblings.begin(), siblings.end(), [](const Window* a, const Window* b) {
         if (a->topmost != b->topmost) return a->topmost;
         return a->stackOrder > b->stackOrder;
@@ -124,7 +117,7 @@ HWND CaptureWindow() { return capture; }
 void SetCaptureWindow(HWND window) { capture = window; }
 
 void ResetWindowTable() {
-    windows.clear();
+    windows.Clear();
     stackCounter = 0;
     focus = nullptr;
     capture = nullptr;

@@ -37,6 +37,7 @@ struct Window {
 // Keeps window coordinates far from integer overflow.
 inline constexpr int kMaxWindowCoordinate = 1 << 24;
 
+// Null when the table is full.
 HWND AddWindow(const Window& window);
 Window* LookUpWindow(HWND handle);
 std::vector<Window*> WindowsInCreationOrder();
