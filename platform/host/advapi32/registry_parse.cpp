@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/host/advapi32/registry_text.h"
-#include "platform/common/utf.h"
+#include "platform/common/utf16.h"
 
 namespace qoz::host {
 

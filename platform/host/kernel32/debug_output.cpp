@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "platform/common/wide_format.h"
-#include "platform/common/utf.h"
+#include "platform/common/utf16.h"
 #include "platform/platform.h"
 
 namespace {
@@ -56,7 +56,7 @@ void NKDbgPrintfW(LPCWSTR format, ...) {
     va_start(args, format);
     qoz::AppendFormatted(text, format, args);
     va_end(args);
-    std::string line = qoz::host::Utf16ToUtf8(text);
+    std::string line = qoz::Utf16ToUtf8(text);
 
     const char* logPath = getenv("QOZCAL_DEBUG_LOG");
     if (logPath != nullptr && *logPath != 0) {
