@@ -122,30 +122,54 @@ void PrintSettings() {
     if (key != nullptr) RegCloseKey(key);
 }
 
+// WAIT_OBJECT_0 when the event was signalled within waitMs and is now taken,
+// WAIT_TIMEOUT when not, WAIT_FAILED (and a message) when the wait failed.
+DWORD TakeEvent(HANDLE event, const char* name, DWORD waitMs) {
+    DWORD result = WaitForSingleObject(event, waitMs);
+    if (result == WAIT_FAILED)
+        std::fprintf(stderr, "qozcal-listen: waiting for %s failed (error %lu)\n", name,
+                     static_cast<unsigned long>(GetLastError()));
+    return result;
+}
+
 int Listen(const Options& options, HANDLE startEvent, HANDLE endEvent) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point began = Clock::now();
-    const HANDLE events[2] = {startEvent, endEvent};
-    const char* const names[2] = {"CALSTARTEVENT", "CALENDEVENT"};
+    const char kStart[] = "CALSTARTEVENT";
+    const char kEnd[] = "CALENDEVENT";
     long seen = 0;
-    for (;;) {
-        for (int i = 0; i < 2; ++i) {
-            if (options.count >= 0 && seen >= options.count) return 0;
-            DWORD result = WaitForSingleObject(events[i], kPollMs);
-            if (result == WAIT_FAILED) {
-                std::fprintf(stderr, "qozcal-listen: waiting for %s failed (error %lu)\n", names[i],
-                             static_cast<unsigned long>(GetLastError()));
-                return 1;
+    auto remaining = [&] { return options.count < 0 ? 2 : options.count - seen; };
+    while (remaining() > 0) {
+        DWORD start = TakeEvent(startEvent, kStart, kPollMs);
+        if (start == WAIT_FAILED) return 1;
+        if (start == WAIT_OBJECT_0) {
+            PrintLine(kStart);
+            ++seen;
+            if (remaining() <= 0) break;
+        }
+        DWORD end = TakeEvent(endEvent, kEnd, kPollMs);
+        if (end == WAIT_FAILED) return 1;
+        if (end == WAIT_OBJECT_0) {
+            // Both can come while the start is not being watched. A
+            // calibration starts before it ends, so a start already pending
+            // when the end arrives is the earlier of the two.
+            if (remaining() > 1) {
+                DWORD earlier = TakeEvent(startEvent, kStart, 0);
+                if (earlier == WAIT_FAILED) return 1;
+                if (earlier == WAIT_OBJECT_0) {
+                    PrintLine(kStart);
+                    ++seen;
+                }
             }
-            if (result != WAIT_OBJECT_0) continue;
-            PrintLine(names[i]);
-            if (i == 1) PrintSettings();
+            PrintLine(kEnd);
+            PrintSettings();
             ++seen;
         }
-        if (options.timeoutMs >= 0 && (options.count < 0 || seen < options.count) &&
+        if (options.timeoutMs >= 0 && remaining() > 0 &&
             Clock::now() - began >= std::chrono::milliseconds(options.timeoutMs))
             return 1;
     }
+    return 0;
 }
 
 HANDLE OpenCalibrationEvent(const WCHAR* name, const char* label) {
