@@ -64,6 +64,7 @@ bool KeyExists(const Registry& registry, const std::vector<std::u16string>& name
 
 }  // namespace
 
+// RegOpenKeyExW (advapi32)
 LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD /*options*/, REGSAM /*access*/, PHKEY result) {
     if (!result) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
@@ -78,6 +79,7 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD /*options*/, REGSAM /*access*
     return *result ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
 }
 
+// RegCreateKeyExW (advapi32)
 LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR /*keyClass*/, DWORD /*options*/,
                      REGSAM /*access*/, LPSECURITY_ATTRIBUTES /*security*/, PHKEY result,
                      LPDWORD disposition) {
@@ -108,6 +110,7 @@ LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR /*keyClass
     return *result ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
 }
 
+// RegSetValueExW (advapi32)
 LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
                     DWORD size) {
     std::vector<std::u16string> names;
@@ -127,6 +130,7 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, con
     });
 }
 
+// RegQueryValueExW (advapi32)
 LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                       LPDWORD size) {
     std::vector<std::u16string> names;
@@ -153,6 +157,7 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD typ
     return ERROR_SUCCESS;
 }
 
+// RegCloseKey (advapi32)
 LONG RegCloseKey(HKEY key) {
     if (key == HKEY_CURRENT_USER) return ERROR_SUCCESS;
     return OpenKeys().Close(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;

@@ -149,7 +149,7 @@ void ResetDeviceContexts() { contexts.Clear(); }
 
 using namespace qoz::host;
 
-// Polyline
+// Polyline (gdi32)
 BOOL Polyline(HDC dc, const POINT* points, int count) {
     DeviceContext* context = LookUpDc(dc);
     if (!context || !points || count < 2) return FALSE;

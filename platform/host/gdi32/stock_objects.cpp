@@ -40,7 +40,7 @@ std::optional<uint32_t> BrushColour(HBRUSH brush) {
 
 using namespace qoz::host;
 
-// GetStockObject
+// GetStockObject (gdi32)
 HGDIOBJ GetStockObject(int index) {
     if (index < 0 || index >= kStockBrushCount) return nullptr;
     return Brushes().handles[size_t(index)];

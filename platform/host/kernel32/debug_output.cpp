@@ -50,6 +50,7 @@ bool AppendToLog(const char* path, std::string_view line) {
 
 }  // namespace
 
+// NKDbgPrintfW (kernel32)
 void NKDbgPrintfW(LPCWSTR format, ...) {
     std::u16string text;
     va_list args;

@@ -56,6 +56,7 @@ DWORD ErrorForCreation(int error) {
 
 }  // namespace
 
+// CreateEventW (kernel32)
 HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, LPCWSTR name) {
     bool named = name != nullptr && name[0] != 0;
     qoz::host::EventOpening opening =
@@ -80,6 +81,7 @@ HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, 
     return handle;
 }
 
+// EventModify (kernel32)
 BOOL EventModify(HANDLE handle, DWORD action) {
     std::shared_ptr<EventObject> event = FindEvent(handle);
     if (event == nullptr) {
@@ -108,6 +110,7 @@ BOOL EventModify(HANDLE handle, DWORD action) {
     return TRUE;
 }
 
+// WaitForSingleObject (kernel32)
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     std::shared_ptr<EventObject> event = FindEvent(handle);
     if (event == nullptr) {
@@ -126,6 +129,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     return WAIT_FAILED;
 }
 
+// CloseHandle (kernel32)
 BOOL CloseHandle(HANDLE handle) {
     if (!Handles().Close(handle)) {
         SetLastError(ERROR_INVALID_HANDLE);

@@ -44,6 +44,7 @@ HWND CreateWindowExW(DWORD, LPCWSTR className, LPCWSTR windowName, DWORD style, 
     window.height = Extent(height, child, ScreenHeight());
     window.stackOrder = NextStackOrder(child);
     HWND handle = AddWindow(window);
+    if (!handle) return nullptr;
 
     // The first top-level window has the keyboard focus from the start.
     if (!child && !FocusWindow()) SetFocusWindow(handle);
