@@ -6,9 +6,10 @@
 #include "calibration/calibrate.h"
 #include "calibration/targets.h"
 #include "platform/common/utf16.h"
-#include "scratch_environment.h"
 #include "settings/calibration_events.h"
 #include "settings/settings_store.h"
+#include "tests/support/scratch_environment.h"
+#include "tests/support/settings_values.h"
 
 namespace {
 

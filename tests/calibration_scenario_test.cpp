@@ -5,15 +5,12 @@
 #include <cmath>
 #include <regex>
 
-#include "scenario_support.h"
+#include "tests/support/qozcal_run.h"
+#include "tests/support/screen_checks.h"
+#include "tests/support/settings_values.h"
 
 namespace {
 
-const std::string seedLines =
-    "AddQOZRegistryItem : Successed - [2] [ScaleX] - [1]\r\n"
-    "AddQOZRegistryItem : Successed - [2] [ScaleY] - [1]\r\n"
-    "AddQOZRegistryItem : Successed - [2] [OffsetX] - [0]\r\n"
-    "AddQOZRegistryItem : Successed - [2] [OffsetY] - [0]\r\n";
 const std::string completionLine = "Completes Calibration ..........r\n";
 
 bool NearZeroSetting(const std::string& text) {
@@ -23,11 +20,11 @@ bool NearZeroSetting(const std::string& text) {
 
 TEST(FullCalibration, WritesTheSeedsThenTheFitAndTheCompletionInOrder) {
     ScratchEnvironment scratch;
-    ChildResult run = RunScenario(scratch, "full-calibration.pen");
+    ChildResult run = RunScript(scratch, {.script = Scenario("full-calibration.pen")});
     ASSERT_EQ(run.status, 0) << run.error;
     EXPECT_EQ(run.error, "");
     EXPECT_EQ(scratch.debugLog(),
-              seedLines + "Calibrate1Dimension : Scale = [99 99] Offset = [0 0]\r\n" +
+              kSeedLines + "Calibrate1Dimension : Scale = [99 99] Offset = [0 0]\r\n" +
                   completionLine);
     EXPECT_EQ(SettingsText(scratch, "ScaleX"), "0.99999");
     EXPECT_EQ(SettingsText(scratch, "ScaleY"), "1.00000");
@@ -37,7 +34,7 @@ TEST(FullCalibration, WritesTheSeedsThenTheFitAndTheCompletionInOrder) {
 
 TEST(FullCalibration, ShowsOnlyTheCurrentMarkWhileTheButtonsAreGone) {
     ScratchEnvironment scratch;
-    ASSERT_EQ(RunScenario(scratch, "full-calibration.pen").status, 0);
+    ASSERT_EQ(RunScript(scratch, {.script = Scenario("full-calibration.pen")}).status, 0);
     // The whole client area, buttons' place included, is white but for the
     // mark: (19,27)-(29,37) and (29,27)-(19,37) around target (24,32).
     EXPECT_EQ(ClientDifferences(Shot(scratch, "first-mark.png"), TargetMark(24, 32)), "");
@@ -47,7 +44,7 @@ TEST(FullCalibration, ShowsOnlyTheCurrentMarkWhileTheButtonsAreGone) {
 
 TEST(FullCalibration, BringsTheButtonsBackAfterTheFifthTap) {
     ScratchEnvironment scratch;
-    ASSERT_EQ(RunScenario(scratch, "full-calibration.pen").status, 0);
+    ASSERT_EQ(RunScript(scratch, {.script = Scenario("full-calibration.pen")}).status, 0);
     PngImage start = Shot(scratch, "start.png");
     PngImage done = Shot(scratch, "done.png");
     EXPECT_NE(ClientDifferences(start, {}), "") << "the buttons are drawn at start";
@@ -57,11 +54,11 @@ TEST(FullCalibration, BringsTheButtonsBackAfterTheFifthTap) {
 
 TEST(FullCalibration, PaintsTheFifthTapsOwnStrokeOnceThePadIsBack) {
     ScratchEnvironment scratch;
-    ChildResult run = RunScenario(scratch, "fifth-tap-stroke.pen");
+    ChildResult run = RunScript(scratch, {.script = Scenario("fifth-tap-stroke.pen")});
     ASSERT_EQ(run.status, 0) << run.error;
     // The centre sample takes no part in the fit.
     EXPECT_EQ(scratch.debugLog(),
-              seedLines + "Calibrate1Dimension : Scale = [99 99] Offset = [0 0]\r\n" +
+              kSeedLines + "Calibrate1Dimension : Scale = [99 99] Offset = [0 0]\r\n" +
                   completionLine);
     // From the first move (screen 125,161) to the lift (125,171), last point
     // not drawn; the pen-down point is not part of the line.
@@ -72,11 +69,11 @@ TEST(FullCalibration, PaintsTheFifthTapsOwnStrokeOnceThePadIsBack) {
 
 TEST(StartUp, WritesNoSeedLinesWhenTheSettingsKeyExists) {
     ScratchEnvironment scratch;
-    ASSERT_EQ(RunScenario(scratch, "full-calibration.pen").status, 0);
+    ASSERT_EQ(RunScript(scratch, {.script = Scenario("full-calibration.pen")}).status, 0);
     std::string settings = scratch.registryText();
     scratch.clearDebugLog();
 
-    ChildResult second = RunScenario(scratch, "look.pen");
+    ChildResult second = RunScript(scratch, {.script = Scenario("look.pen")});
     ASSERT_EQ(second.status, 0) << second.error;
     EXPECT_EQ(scratch.debugLog(), "");
     EXPECT_EQ(scratch.registryText(), settings) << "the calibrated values stay";
@@ -85,8 +82,8 @@ TEST(StartUp, WritesNoSeedLinesWhenTheSettingsKeyExists) {
 
 TEST(StartUp, SeedsNeutralSettingsOnFirstStart) {
     ScratchEnvironment scratch;
-    ASSERT_EQ(RunScenario(scratch, "look.pen").status, 0);
-    EXPECT_EQ(scratch.debugLog(), seedLines);
+    ASSERT_EQ(RunScript(scratch, {.script = Scenario("look.pen")}).status, 0);
+    EXPECT_EQ(scratch.debugLog(), kSeedLines);
     EXPECT_EQ(SettingsText(scratch, "ScaleX"), "1");
     EXPECT_EQ(SettingsText(scratch, "ScaleY"), "1");
     EXPECT_EQ(SettingsText(scratch, "OffsetX"), "0");
@@ -98,7 +95,8 @@ TEST(StartUp, SeedsNeutralSettingsOnFirstStart) {
 class LandscapeScreen : public ::testing::Test {
 protected:
     void SetUp() override {
-        run = RunScenario(scratch, "landscape-calibration.pen", {"--screen", "320x240"});
+        run = RunScript(scratch, {.script = Scenario("landscape-calibration.pen"),
+                                  .extra = {"--screen", "320x240"}});
         ASSERT_EQ(run.status, 0) << run.error;
     }
     ScratchEnvironment scratch;
@@ -133,7 +131,7 @@ TEST_F(LandscapeScreen, CompletesFromTheTapsInsideTheWindow) {
     // x by 200 px of taps for the 192 px its constants expect between 10 % and
     // 90 % of 240, and y by 192 px for 256 px of 320.
     EXPECT_EQ(scratch.debugLog(),
-              seedLines + "Calibrate1Dimension : Scale = [95 133] Offset = [-2867 0]\r\n" +
+              kSeedLines + "Calibrate1Dimension : Scale = [95 133] Offset = [-2867 0]\r\n" +
                   completionLine);
     EXPECT_EQ(SettingsText(scratch, "ScaleX"), "0.95999");
     EXPECT_EQ(SettingsText(scratch, "ScaleY"), "1.33333");

@@ -2,10 +2,10 @@
 // refused before the program starts, and what the program runs with.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <regex>
 
-#include "scenario_support.h"
+#include "tests/support/qozcal_run.h"
+#include "tests/support/screen_checks.h"
 
 namespace {
 
@@ -16,17 +16,6 @@ ChildResult RunWithFiles(const ScratchEnvironment& scratch, std::vector<std::str
     arguments.insert(arguments.begin(), {"--registry", scratch.registryPath().string(),
                                          "--debug-log", scratch.debugLogPath().string()});
     return RunQozcal(scratch, arguments);
-}
-
-bool ProgramRan(const ScratchEnvironment& scratch) {
-    return std::filesystem::exists(scratch.registryPath()) ||
-           std::filesystem::exists(scratch.debugLogPath());
-}
-
-std::string WriteScript(const ScratchEnvironment& scratch, const std::string& text) {
-    std::string path = (scratch.dir() / "script.pen").string();
-    std::ofstream(path) << text;
-    return path;
 }
 
 TEST(UsageErrors, StopBeforeTheProgramStartsWithStatusTwo) {
@@ -73,10 +62,9 @@ TEST(ScriptErrors, NameTheFileAndLineAndStopBeforeTheProgramStarts) {
     };
     for (const auto& [text, message] : cases) {
         ScratchEnvironment scratch;
-        std::string path = WriteScript(scratch, text);
-        ChildResult run = RunWithFiles(scratch, {"--headless", "--virtual-time", "--script", path});
+        ChildResult run = RunScript(scratch, {.text = text});
         EXPECT_EQ(run.status, 2) << message;
-        EXPECT_EQ(run.error, path + message + "\n");
+        EXPECT_EQ(run.error, (scratch.dir() / "run.pen").string() + message + "\n");
         EXPECT_FALSE(ProgramRan(scratch)) << message;
     }
 }
@@ -84,7 +72,7 @@ TEST(ScriptErrors, NameTheFileAndLineAndStopBeforeTheProgramStarts) {
 TEST(ScriptErrors, ReportAScriptThatCannotBeRead) {
     ScratchEnvironment scratch;
     std::string path = (scratch.dir() / "absent.pen").string();
-    ChildResult run = RunWithFiles(scratch, {"--headless", "--script", path});
+    ChildResult run = RunScript(scratch, {.script = path, .realTime = true});
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.error, "qozcal: cannot read script " + path + ": No such file or directory\n");
     EXPECT_FALSE(ProgramRan(scratch));
@@ -114,8 +102,8 @@ TEST(Headless, EndsWithStatusZeroOnceThereIsNothingMoreToDo) {
 TEST(Screenshots, ThatCannotBeWrittenAreReportedAndTheRunGoesOn) {
     ScratchEnvironment scratch;
     std::filesystem::create_directory(scratch.dir() / "taken.png");
-    std::string path = WriteScript(scratch, "shot taken.png\ntap 200 16\nwait 700\nshot after.png\n");
-    ChildResult run = RunWithFiles(scratch, {"--headless", "--virtual-time", "--script", path});
+    ChildResult run =
+        RunScript(scratch, {.text = "shot taken.png\ntap 200 16\nwait 700\nshot after.png\n"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.error, "qozcal: cannot write screenshot taken.png: Is a directory\n");
     EXPECT_EQ(ClientDifferences(Shot(scratch, "after.png"), TargetMark(24, 32)), "");
@@ -123,9 +111,8 @@ TEST(Screenshots, ThatCannotBeWrittenAreReportedAndTheRunGoesOn) {
 
 TEST(Screenshots, FollowTheScreenSize) {
     ScratchEnvironment scratch;
-    std::string path = WriteScript(scratch, "shot big.png\n");
-    ChildResult run = RunWithFiles(
-        scratch, {"--headless", "--virtual-time", "--screen", "400x300", "--script", path});
+    ChildResult run =
+        RunScript(scratch, {.text = "shot big.png\n", .extra = {"--screen", "400x300"}});
     ASSERT_EQ(run.status, 0) << run.error;
     PngImage big = Shot(scratch, "big.png");
     EXPECT_EQ(big.width, 400);

@@ -1,44 +1,17 @@
-#include <fcntl.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "platform/platform.h"
-#include "scratch_environment.h"
+#include "tests/support/child_process.h"
+#include "tests/support/scratch_environment.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// Sends this process's standard error into a file until stopped.
-class StderrCapture {
-public:
-    explicit StderrCapture(fs::path file) : file_(std::move(file)) {
-        saved_ = dup(STDERR_FILENO);
-        int fd = open(file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(fd, STDERR_FILENO);
-        close(fd);
-    }
-    ~StderrCapture() { stop(); }
-    std::string stop() {
-        if (saved_ >= 0) {
-            dup2(saved_, STDERR_FILENO);
-            close(saved_);
-            saved_ = -1;
-        }
-        return ReadWholeFile(file_);
-    }
-
-private:
-    fs::path file_;
-    int saved_ = -1;
-};
 
 class DebugOutput : public ::testing::Test {
 protected:
@@ -78,34 +51,29 @@ TEST_F(DebugOutput, TheLogIsChosenAgainAtEachLine) {
 
 TEST_F(DebugOutput, WithoutALogLinesGoToStandardError) {
     unsetenv("QOZCAL_DEBUG_LOG");
-    StderrCapture capture(scratch.dir() / "stderr");
+    testing::internal::CaptureStderr();
     NKDbgPrintfW(u"one\r\n");
     setenv("QOZCAL_DEBUG_LOG", "", 1);
     NKDbgPrintfW(u"%s\r\n", u"두");
-    EXPECT_EQ(capture.stop(), "one\r\n\xEB\x91\x90\r\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "one\r\n\xEB\x91\x90\r\n");
     EXPECT_FALSE(fs::exists(scratch.debugLogPath()));
 }
 
 // The notice is printed once per process, so the case runs in a child.
 TEST_F(DebugOutput, AnUnwritableLogFallsBackToStandardErrorWithOneNotice) {
     fs::path missing = scratch.dir() / "no-such-folder" / "debug.log";
-    fs::path captured = scratch.dir() / "stderr";
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        int fd = open(captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(fd, STDERR_FILENO);
+    ChildLaunch launch;
+    launch.function = [&] {
         setenv("QOZCAL_DEBUG_LOG", missing.c_str(), 1);
         NKDbgPrintfW(u"first\r\n");
         NKDbgPrintfW(u"second\r\n");
         setenv("QOZCAL_DEBUG_LOG", scratch.dir().c_str(), 1);  // a folder cannot be written either
         NKDbgPrintfW(u"third\r\n");
-        _exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(ReadWholeFile(captured),
+        return 0;
+    };
+    ChildResult run = RunChild(launch, std::chrono::seconds(30));
+    ASSERT_EQ(run.status, 0);
+    EXPECT_EQ(run.error,
               "qozcal: cannot write debug log " + missing.string() +
                   ": No such file or directory; debug lines go to standard error\n"
                   "first\r\nsecond\r\nthird\r\n");

@@ -7,7 +7,8 @@
 #include <algorithm>
 
 #include "platform/host/simulator/pen_script.h"
-#include "scenario_support.h"
+#include "tests/support/qozcal_run.h"
+#include "tests/support/screen_checks.h"
 
 namespace {
 
@@ -85,11 +86,7 @@ TEST(ExampleScripts, RunHeadlessToTheirEnd) {
     for (const char* name :
          {"demo.pen", "pad.pen", "erase.pen", "calibration.pen", "key-restart.pen", "exit.pen"}) {
         ScratchEnvironment scratch;
-        ChildResult run = RunQozcal(
-            scratch, {"--headless", "--virtual-time", "--registry",
-                      scratch.registryPath().string(), "--debug-log",
-                      scratch.debugLogPath().string(), "--script",
-                      (fs::path(QOZCAL_EXAMPLES_DIR) / name).string()});
+        ChildResult run = RunScript(scratch, {.script = Example(name)});
         EXPECT_EQ(run.status, 0) << name;
         EXPECT_EQ(run.error, "") << name;
     }
@@ -97,10 +94,7 @@ TEST(ExampleScripts, RunHeadlessToTheirEnd) {
 
 TEST(ExampleScripts, DemoCalibratesAndLeavesAPictureOfThePad) {
     ScratchEnvironment scratch;
-    ChildResult run = RunQozcal(
-        scratch, {"--headless", "--virtual-time", "--registry", scratch.registryPath().string(),
-                  "--debug-log", scratch.debugLogPath().string(), "--script",
-                  QOZCAL_EXAMPLES_DIR "/demo.pen"});
+    ChildResult run = RunScript(scratch, {.script = Example("demo.pen")});
     ASSERT_EQ(run.status, 0) << run.error;
     EXPECT_NE(scratch.debugLog().find("Calibrate1Dimension : Scale = [99 99] Offset = [0 0]\r\n"
                                       "Completes Calibration ..........r\n"),

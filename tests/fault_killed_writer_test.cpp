@@ -2,9 +2,6 @@
 // always parses and holds the value from before or after the write it was
 // in, and nothing else in the file is lost.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <random>
@@ -12,38 +9,33 @@
 
 #include "platform/host/advapi32/registry_text.h"
 #include "platform/platform.h"
-#include "scratch_environment.h"
+#include "tests/support/child_process.h"
+#include "tests/support/scratch_environment.h"
+#include "tests/support/settings_values.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 
-const char16_t* const settingsKey = u"Software\\QozSerial";
 const std::u16string oldText = u"1.11111";
 const std::u16string newText = u"-22.22222";
 constexpr int writesPerRun = 300;
 
-LONG WriteText(HKEY key, const char16_t* name, const std::u16string& text) {
-    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),
-                          static_cast<DWORD>(text.size() * 2));
-}
-
-// Writes ScaleX alternately with the two texts; ends with status 0 when all
-// writes succeeded.
-[[noreturn]] void WriteLoop(int writes) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, settingsKey, 0, nullptr, 0, 0, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        _exit(1);
-    for (int i = 0; i < writes; ++i)
-        if (WriteText(key, u"ScaleX", i % 2 ? oldText : newText) != ERROR_SUCCESS) _exit(2);
-    _exit(0);
-}
-
-pid_t StartWriter(int writes = writesPerRun) {
-    pid_t child = fork();
-    if (child == 0) WriteLoop(writes);
-    return child;
+// A process that writes ScaleX alternately with the two texts; it ends with
+// status 0 when all writes succeeded.
+ChildProcess StartWriter(int writes = writesPerRun) {
+    ChildLaunch writer;
+    writer.function = [writes] {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, 0, nullptr, &key,
+                            nullptr) != ERROR_SUCCESS)
+            return 1;
+        for (int i = 0; i < writes; ++i)
+            if (SetTextValue(key, u"ScaleX", i % 2 ? oldText : newText) != ERROR_SUCCESS) return 2;
+        return 0;
+    };
+    return StartChild(writer);
 }
 
 // The file's ScaleX and Driver values, or a description of what is wrong.
@@ -67,20 +59,18 @@ std::string CheckFile(const ScratchEnvironment& scratch) {
 TEST(KilledWriter, LeavesTheOldOrTheNewValueAndLosesNothingElse) {
     ScratchEnvironment scratch;
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, settingsKey, 0, nullptr, 0, 0, nullptr, &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, 0, nullptr, &key, nullptr),
               ERROR_SUCCESS);
-    ASSERT_EQ(WriteText(key, u"Driver", u"keep me"), ERROR_SUCCESS);
-    ASSERT_EQ(WriteText(key, u"ScaleX", oldText), ERROR_SUCCESS);
+    ASSERT_EQ(SetTextValue(key, u"Driver", u"keep me"), ERROR_SUCCESS);
+    ASSERT_EQ(SetTextValue(key, u"ScaleX", oldText), ERROR_SUCCESS);
     RegCloseKey(key);
 
     // A short uncut run first, to know how long one write takes here (each
     // is made durable on disk, so it takes milliseconds).
     constexpr int timedWrites = 20;
     auto began = Clock::now();
-    pid_t whole = StartWriter(timedWrites);
-    int status = 0;
-    waitpid(whole, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "an uninterrupted loop failed";
+    ChildProcess whole = StartWriter(timedWrites);
+    ASSERT_EQ(WaitChild(whole, 60s), 0) << "an uninterrupted loop failed";
     auto writeTime =
         std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - began) / timedWrites;
     ASSERT_EQ(CheckFile(scratch), "");
@@ -92,11 +82,9 @@ TEST(KilledWriter, LeavesTheOldOrTheNewValueAndLosesNothingElse) {
     const auto budget = std::chrono::seconds(12);
     int rounds = 0, killedMidway = 0;
     for (auto start = Clock::now(); rounds < 200 && Clock::now() - start < budget; ++rounds) {
-        pid_t writer = StartWriter();
+        ChildProcess writer = StartWriter();
         std::this_thread::sleep_for(std::chrono::microseconds(killAfter(random)));
-        kill(writer, SIGKILL);
-        waitpid(writer, &status, 0);
-        if (WIFSIGNALED(status)) ++killedMidway;
+        if (StopChild(writer)) ++killedMidway;
         std::string fault = CheckFile(scratch);
         ASSERT_EQ(fault, "") << "after round " << rounds;
     }
@@ -107,8 +95,8 @@ TEST(KilledWriter, LeavesTheOldOrTheNewValueAndLosesNothingElse) {
 
     // The lock and any half-written temporary file of a killed writer stand
     // in nobody's way.
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, settingsKey, 0, 0, &key), ERROR_SUCCESS);
-    EXPECT_EQ(WriteText(key, u"ScaleX", newText), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, 0, &key), ERROR_SUCCESS);
+    EXPECT_EQ(SetTextValue(key, u"ScaleX", newText), ERROR_SUCCESS);
     RegCloseKey(key);
     EXPECT_EQ(CheckFile(scratch), "");
 }

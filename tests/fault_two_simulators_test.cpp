@@ -6,7 +6,10 @@
 #include <thread>
 
 #include "platform/host/advapi32/registry_text.h"
-#include "robustness_support.h"
+#include "tests/support/calibration_script.h"
+#include "tests/support/listener.h"
+#include "tests/support/qozcal_run.h"
+#include "tests/support/settings_values.h"
 
 namespace {
 
@@ -20,7 +23,7 @@ const TapList secondHand = {{22, 30}, {220, 36}, {219, 292}, {23, 286}, {122, 16
 // The four settings that the taps alone give, on the virtual clock.
 std::vector<std::string> SettingsFrom(const TapList& taps) {
     ScratchEnvironment alone;
-    ChildResult run = RunScript(alone, CalibrationScript(taps, true));
+    ChildResult run = RunScript(alone, {.text = CalibrationScript(taps, true)});
     EXPECT_EQ(run.status, 0) << run.error;
     return FourSettings(alone);
 }
@@ -31,23 +34,18 @@ TEST(TwoSimulators, CalibratingAtOnceBothEndAndTheFileHoldsOneWholeSet) {
     ASSERT_NE(firstSet, secondSet);
 
     ScratchEnvironment scratch;
-    ChildLaunch listenerLaunch;
-    listenerLaunch.argv = {QOZCAL_LISTEN_PATH, "--count", "2", "--timeout", "30000", "--ready",
-                         (scratch.dir() / "ready").string()};
-    listenerLaunch.outputPath = scratch.dir() / "listener.out";
-    ChildProcess listener = StartChild(listenerLaunch);
-    for (auto deadline = std::chrono::steady_clock::now() + 10s;
-         !std::filesystem::exists(scratch.dir() / "ready"); std::this_thread::sleep_for(2ms))
-        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the listener never got ready";
+    Listener listener(scratch, {"--count", "2", "--timeout", "30000"});
+    ASSERT_TRUE(listener.ready());
 
     // Real time, so that the two runs overlap from start-up to the end; the
     // second starts a little later, so that its end event comes after the
     // listener has taken the first.
     auto simulator = [&](const TapList& taps, const std::string& name) {
-        ChildLaunch launch;
-        launch.argv = {QOZCAL_PATH, "--headless", "--registry", scratch.registryPath().string(),
-                     "--debug-log", (scratch.dir() / (name + ".log")).string(), "--script",
-                     WriteScratchFile(scratch, name + ".pen", CalibrationScript(taps, true, 600))};
+        std::string script = scratch.writeFile(name + ".pen", CalibrationScript(taps, true, 600));
+        ChildLaunch launch = ScriptLaunch(
+            scratch, {.script = script,
+                      .debugLog = (scratch.dir() / (name + ".log")).string(),
+                      .realTime = true});
         launch.errorPath = scratch.dir() / (name + ".err");
         return StartChild(launch);
     };
@@ -56,9 +54,9 @@ TEST(TwoSimulators, CalibratingAtOnceBothEndAndTheFileHoldsOneWholeSet) {
     ChildProcess second = simulator(secondHand, "second");
     EXPECT_EQ(WaitChild(first, 60s), 0) << ReadWholeFile(scratch.dir() / "first.err");
     EXPECT_EQ(WaitChild(second, 60s), 0) << ReadWholeFile(scratch.dir() / "second.err");
-    EXPECT_EQ(WaitChild(listener, 30s), 0);
+    EXPECT_EQ(listener.Finish(), 0);
 
-    std::string heard = ReadWholeFile(scratch.dir() / "listener.out");
+    std::string heard = listener.Output();
     size_t ends = 0;
     for (size_t at = heard.find("CALENDEVENT\n"); at != std::string::npos;
          at = heard.find("CALENDEVENT\n", at + 1))

@@ -7,7 +7,7 @@
 
 #include "platform/host/gdi32/caption_font.h"
 #include "platform/host/gdi32/font_choice_cache.h"
-#include "scratch_environment.h"
+#include "tests/support/scratch_environment.h"
 
 namespace {
 

@@ -1,7 +1,8 @@
 // Pen and key input reach windows as on the device: the pen goes to the
 // window under it with no implicit capture, a push button captures it and
 // clicks only when released over itself, keys go to the focused window.
-#include "window_test_support.h"
+#include "app/main_window.h"
+#include "tests/support/window_system_test.h"
 
 using qoz::host::PenAction;
 using qoz::host::RawInput;
@@ -24,24 +25,21 @@ protected:
     void Start() {
         windows = CreateProgramWindows();
         qoz::host::SetInputSource(&input);
-        RunMessageLoop();  // the first paints
+        RunLoopUntilIdle();  // the first paints
         messageLog.clear();
     }
-    std::vector<LoggedMessage> Play(std::initializer_list<RawInput> inputs, UINT only = 0) {
+    // What the main window got from the input, paints left out.
+    std::vector<LoggedMessage> Play(std::initializer_list<RawInput> inputs) {
         messageLog.clear();
         input.arrived.insert(input.arrived.end(), inputs);
-        RunMessageLoop();
-        std::vector<LoggedMessage> result;
-        for (const LoggedMessage& each : messageLog)
-            if (each.window == windows.main && each.message != WM_PAINT &&
-                (only == 0 || each.message == only))
-                result.push_back(each);
+        RunLoopUntilIdle();
+        std::vector<LoggedMessage> result = MessagesTo(windows.main);
+        std::erase_if(result, [](const LoggedMessage& each) { return each.message == WM_PAINT; });
         return result;
     }
-    static std::vector<UINT> Kinds(const std::vector<LoggedMessage>& messages) {
-        std::vector<UINT> kinds;
-        for (const LoggedMessage& each : messages) kinds.push_back(each.message);
-        return kinds;
+    ExpectedMessage EraseClicked() const {
+        return {WM_COMMAND, MAKEWPARAM(ID_ERASE, BN_CLICKED),
+                reinterpret_cast<LPARAM>(windows.erase)};
     }
     ProgramWindows windows;
     ScriptedInput input;
@@ -51,13 +49,9 @@ TEST_F(InputRoutingTest, PenMessagesCarryClientCoordinatesAndOnlyWhileDown) {
     Start();
     auto messages = Play({Move(40, 40), Up(40, 40), Down(50, 60), Move(51, 62), Up(52, 64),
                           Move(53, 65)});
-    ASSERT_EQ(Kinds(messages), (std::vector<UINT>{WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}));
-    EXPECT_EQ(messages[0].wParam, WPARAM(MK_LBUTTON));
-    EXPECT_EQ(messages[0].lParam, MAKELPARAM(49, 59));
-    EXPECT_EQ(messages[1].wParam, WPARAM(MK_LBUTTON));
-    EXPECT_EQ(messages[1].lParam, MAKELPARAM(50, 61));
-    EXPECT_EQ(messages[2].wParam, WPARAM(0));
-    EXPECT_EQ(messages[2].lParam, MAKELPARAM(51, 63));
+    EXPECT_TRUE(SequenceMatches(messages, {{WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(49, 59)},
+                                           {WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(50, 61)},
+                                           {WM_LBUTTONUP, 0, MAKELPARAM(51, 63)}}));
 }
 
 TEST_F(InputRoutingTest, BorderPixelsReachNoWindow) {
@@ -72,29 +66,25 @@ TEST_F(InputRoutingTest, NoImplicitCaptureOverButtonsOrOffTheWindow) {
     Start();
     auto messages =
         Play({Down(50, 60), Move(kEraseX, kButtonY), Move(300, 100), Move(100, 350), Up(100, 350)});
-    EXPECT_EQ(Kinds(messages), std::vector<UINT>{WM_LBUTTONDOWN});
+    EXPECT_TRUE(SequenceMatches(messages, {{WM_LBUTTONDOWN}}));
 }
 
 TEST_F(InputRoutingTest, AButtonCapturesThePenAndClicksOnlyWhenReleasedOverItself) {
     Start();
-    auto messages = Play({Down(kEraseX, kButtonY), Up(kEraseX + 3, kButtonY + 2)});
-    ASSERT_EQ(Kinds(messages), std::vector<UINT>{WM_COMMAND});
-    EXPECT_EQ(messages[0].wParam, MAKEWPARAM(kEraseId, BN_CLICKED));
-    EXPECT_EQ(messages[0].lParam, reinterpret_cast<LPARAM>(windows.erase));
-
-    messages = Play({Down(kCalibrateX, kButtonY), Up(kCalibrateX, kButtonY)});
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].wParam, MAKEWPARAM(kCalibrateId, BN_CLICKED));
-    EXPECT_EQ(messages[0].lParam, reinterpret_cast<LPARAM>(windows.calibrate));
+    EXPECT_TRUE(SequenceMatches(Play({Down(kEraseX, kButtonY), Up(kEraseX + 3, kButtonY + 2)}),
+                                {EraseClicked()}));
+    EXPECT_TRUE(SequenceMatches(Play({Down(kCalibrateX, kButtonY), Up(kCalibrateX, kButtonY)}),
+                                {{WM_COMMAND, MAKEWPARAM(ID_CALIBRATE, BN_CLICKED),
+                                  reinterpret_cast<LPARAM>(windows.calibrate)}}));
 
     // Released on the pad or on the neighbouring button: no click, and the
     // pad sees nothing of the captured pen.
     EXPECT_TRUE(Play({Down(kEraseX, kButtonY), Move(50, 100), Up(50, 100)}).empty());
     EXPECT_TRUE(Play({Down(kEraseX, kButtonY), Move(145, kButtonY), Up(145, kButtonY)}).empty());
     // Dragged off and back on: a click.
-    EXPECT_EQ(Kinds(Play({Down(kEraseX, kButtonY), Move(50, 100), Move(kEraseX, kButtonY),
-                          Up(kEraseX, kButtonY)})),
-              std::vector<UINT>{WM_COMMAND});
+    EXPECT_TRUE(SequenceMatches(Play({Down(kEraseX, kButtonY), Move(50, 100),
+                                      Move(kEraseX, kButtonY), Up(kEraseX, kButtonY)}),
+                                {{WM_COMMAND}}));
     // The capture ended with the pen-up.
     EXPECT_EQ(Play({Down(50, 100), Up(50, 100)}).size(), 2u);
 }
@@ -133,18 +123,15 @@ TEST_F(InputRoutingTest, ATappedButtonKeepsTheFocusUntilItIsHidden) {
     Start();
     Play({Down(kEraseX, kButtonY), Up(kEraseX, kButtonY), Down(50, 60), Up(50, 60)});
     // Space clicks the focused button, even after the pad was tapped.
-    auto messages = Play({Key(VK_SPACE)});
-    ASSERT_EQ(Kinds(messages), std::vector<UINT>{WM_COMMAND});
-    EXPECT_EQ(messages[0].wParam, MAKEWPARAM(kEraseId, BN_CLICKED));
-    EXPECT_EQ(messages[0].lParam, reinterpret_cast<LPARAM>(windows.erase));
+    EXPECT_TRUE(SequenceMatches(Play({Key(VK_SPACE)}), {EraseClicked()}));
     EXPECT_TRUE(Play({Key('A'), Key(VK_RETURN), Key(VK_ESCAPE)}).empty());
 
     for (HWND button : {windows.erase, windows.exit, windows.calibrate})
         ShowWindow(button, SW_HIDE);
-    messages = Play({Key(VK_SPACE), Down(kEraseX, kButtonY)});
-    EXPECT_EQ(Kinds(messages), (std::vector<UINT>{WM_KEYDOWN, WM_KEYUP, WM_LBUTTONDOWN}));
-    EXPECT_EQ(messages[1].wParam, WPARAM(VK_SPACE));
-    EXPECT_EQ(messages[2].lParam, MAKELPARAM(kEraseX - 1, kButtonY - 1));
+    EXPECT_TRUE(SequenceMatches(Play({Key(VK_SPACE), Down(kEraseX, kButtonY)}),
+                                {{WM_KEYDOWN},
+                                 {WM_KEYUP, VK_SPACE},
+                                 {WM_LBUTTONDOWN, {}, MAKELPARAM(kEraseX - 1, kButtonY - 1)}}));
 }
 
 }  // namespace

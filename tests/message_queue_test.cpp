@@ -1,6 +1,6 @@
 // The message loop's order (input, then quit, then repaints, then waiting),
 // immediate painting by UpdateWindow, and how the loop ends.
-#include "window_test_support.h"
+#include "tests/support/window_system_test.h"
 
 using qoz::host::PenAction;
 using qoz::host::RawInput;
@@ -11,7 +11,7 @@ class MessageQueueTest : public WindowSystemTest {
 protected:
     void SetUp() override {
         WindowSystemTest::SetUp();
-        RegisterRecordingClass(u"");
+        RegisterRecordingClass();
         window = CreateWindowExW(0, u"", u"w", WS_VISIBLE | WS_BORDER, 0, 0, 240, 320, nullptr,
                                  nullptr, nullptr, nullptr);
         ASSERT_NE(window, nullptr);
@@ -60,21 +60,20 @@ TEST_F(MessageQueueTest, InputArrivesInOrderAndInputForNoWindowIsSkipped) {
     input.arrived = {RawInput::Pen(PenAction::Down, 0, 0), RawInput::Pen(PenAction::Up, 0, 0),
                      RawInput::Pen(PenAction::Down, 3, 3), RawInput::Pen(PenAction::Move, 6, 7),
                      RawInput::Key(VK_SPACE), RawInput::Pen(PenAction::Up, 8, 9)};
-    RunMessageLoop();
-    EXPECT_EQ(LoggedMessagesFor(window),
-              (std::vector<UINT>{WM_PAINT, WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_KEYDOWN, WM_KEYUP,
-                                 WM_LBUTTONUP}));
-    EXPECT_EQ(messageLog[1].lParam, MAKELPARAM(2, 2));
+    RunLoopUntilIdle();
+    EXPECT_TRUE(SequenceMatches(MessagesTo(window),
+                                {{WM_PAINT}, {WM_LBUTTONDOWN, {}, MAKELPARAM(2, 2)}, {WM_MOUSEMOVE},
+                                 {WM_KEYDOWN}, {WM_KEYUP}, {WM_LBUTTONUP}}));
 }
 
 TEST_F(MessageQueueTest, UpdateWindowPaintsAtOnceOnlyWhenPending) {
     UpdateWindow(window);
-    EXPECT_EQ(LoggedMessagesFor(window), std::vector<UINT>{WM_PAINT});
+    EXPECT_TRUE(SequenceMatches(MessagesTo(window), {{WM_PAINT}}));
     UpdateWindow(window);
-    EXPECT_EQ(LoggedMessagesFor(window).size(), 1u);
+    EXPECT_EQ(MessagesTo(window).size(), 1u);
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
-    EXPECT_EQ(LoggedMessagesFor(window).size(), 2u);
+    EXPECT_EQ(MessagesTo(window).size(), 2u);
 }
 
 TEST_F(MessageQueueTest, UnvalidatedPaintRepeatsAndDefaultProcedureValidates) {
@@ -91,10 +90,9 @@ TEST_F(MessageQueueTest, UnvalidatedPaintRepeatsAndDefaultProcedureValidates) {
 TEST_F(MessageQueueTest, ParentsArePaintedBeforeChildren) {
     HWND child = CreateWindowExW(0, u"", u"c", WS_CHILD | WS_VISIBLE, 10, 10, 20, 20, window,
                                  nullptr, nullptr, nullptr);
-    RunMessageLoop();
-    ASSERT_EQ(messageLog.size(), 2u);
-    EXPECT_EQ(messageLog[0].window, window);
-    EXPECT_EQ(messageLog[1].window, child);
+    RunLoopUntilIdle();
+    EXPECT_TRUE(SequenceMatches(messageLog, {{.message = WM_PAINT, .window = window},
+                                             {.message = WM_PAINT, .window = child}}));
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 
 #include "platform/host/kernel32/named_event.h"
 #include "platform/platform.h"
-#include "scratch_environment.h"
+#include "tests/support/scratch_environment.h"
 
 namespace {
 

@@ -2,7 +2,9 @@
 // keep the pen and the keyboard to themselves, and "종료" ends the program.
 #include <gtest/gtest.h>
 
-#include "scenario_support.h"
+#include "tests/support/qozcal_run.h"
+#include "tests/support/screen_checks.h"
+#include "tests/support/settings_values.h"
 
 namespace {
 
@@ -11,15 +13,9 @@ PixelSet Union(PixelSet a, const PixelSet& b) {
     return a;
 }
 
-const std::string seedsOnly =
-    "AddQOZRegistryItem : Successed - [2] [ScaleX] - [1]\r\n"
-    "AddQOZRegistryItem : Successed - [2] [ScaleY] - [1]\r\n"
-    "AddQOZRegistryItem : Successed - [2] [OffsetX] - [0]\r\n"
-    "AddQOZRegistryItem : Successed - [2] [OffsetY] - [0]\r\n";
-
 TEST(PadStrokes, StayTogetherUntilEraseClearsThem) {
     ScratchEnvironment scratch;
-    ChildResult run = RunScenario(scratch, "pad-strokes.pen");
+    ChildResult run = RunScript(scratch, {.script = Scenario("pad-strokes.pen")});
     ASSERT_EQ(run.status, 0) << run.error;
     PngImage start = Shot(scratch, "start.png");
     // Each line runs from the stroke's first move to its lift; the pen-down
@@ -29,12 +25,12 @@ TEST(PadStrokes, StayTogetherUntilEraseClearsThem) {
     EXPECT_EQ(ClientDifferences(strokes, both, {buttonsArea}), "");
     EXPECT_EQ(AreaDifferences(strokes, start, buttonsArea), "");
     EXPECT_EQ(ClientDifferences(Shot(scratch, "erased.png"), {}, {buttonsArea}), "");
-    EXPECT_EQ(scratch.debugLog(), seedsOnly);
+    EXPECT_EQ(scratch.debugLog(), kSeedLines);
 }
 
 TEST(PadStrokes, RecordNothingFromAPenThatWentDownOnAButton) {
     ScratchEnvironment scratch;
-    ChildResult run = RunScenario(scratch, "button-drag.pen");
+    ChildResult run = RunScript(scratch, {.script = Scenario("button-drag.pen")});
     ASSERT_EQ(run.status, 0) << run.error;
     // Only the first stroke shows: the drag drew nothing, and lifting the pen
     // away from "삭제" did not erase.
@@ -45,7 +41,7 @@ TEST(PadStrokes, RecordNothingFromAPenThatWentDownOnAButton) {
 
 TEST(PadStrokes, LeaveOutMovesOverAButton) {
     ScratchEnvironment scratch;
-    ChildResult run = RunScenario(scratch, "moves-over-button.pen");
+    ChildResult run = RunScript(scratch, {.script = Scenario("moves-over-button.pen")});
     ASSERT_EQ(run.status, 0) << run.error;
     // The line goes straight from (50,60) to (200,60): the two positions over
     // "삭제" never reached the pad.
@@ -56,7 +52,8 @@ TEST(PadStrokes, LeaveOutMovesOverAButton) {
 
 TEST(PadStrokes, LeaveOutMovesOffTheWindow) {
     ScratchEnvironment scratch;
-    ChildResult run = RunScenario(scratch, "moves-off-window.pen", {"--screen", "320x400"});
+    ChildResult run = RunScript(
+        scratch, {.script = Scenario("moves-off-window.pen"), .extra = {"--screen", "320x400"}});
     ASSERT_EQ(run.status, 0) << run.error;
     PngImage wandered = Shot(scratch, "wandered.png");
     ASSERT_EQ(wandered.width, 320);
@@ -69,7 +66,7 @@ TEST(PadStrokes, LeaveOutMovesOffTheWindow) {
 
 TEST(FocusedEraseButton, IgnoresOtherKeysAndErasesOnSpace) {
     ScratchEnvironment scratch;
-    ChildResult run = RunScenario(scratch, "erase-focus-keys.pen");
+    ChildResult run = RunScript(scratch, {.script = Scenario("erase-focus-keys.pen")});
     ASSERT_EQ(run.status, 0) << run.error;
     PngImage stroke = Shot(scratch, "stroke.png");
     EXPECT_EQ(ClientDifferences(stroke, StraightLine({50, 200}, {150, 200}), {buttonsArea}), "");
@@ -80,17 +77,17 @@ TEST(FocusedEraseButton, IgnoresOtherKeysAndErasesOnSpace) {
     PngImage afterSpace = Shot(scratch, "after-space.png");
     EXPECT_EQ(ClientDifferences(afterSpace, {}, {buttonsArea}), "");
     EXPECT_EQ(AreaDifferences(afterSpace, stroke, buttonsArea), "");
-    EXPECT_EQ(scratch.debugLog(), seedsOnly);
+    EXPECT_EQ(scratch.debugLog(), kSeedLines);
 }
 
 TEST(ExitButton, EndsTheProgramAtOnceWithStatusZero) {
     ScratchEnvironment scratch;
-    ChildResult run = RunScenario(scratch, "exit-button.pen");
+    ChildResult run = RunScript(scratch, {.script = Scenario("exit-button.pen")});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.error, "");
     EXPECT_FALSE(std::filesystem::exists(scratch.dir() / "never.png"));
     EXPECT_FALSE(std::filesystem::exists(scratch.dir() / "never-either.png"));
-    EXPECT_EQ(scratch.debugLog(), seedsOnly);
+    EXPECT_EQ(scratch.debugLog(), kSeedLines);
 }
 
 }  // namespace

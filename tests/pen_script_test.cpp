@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "platform/host/simulator/pen_script.h"
-#include "scratch_environment.h"
+#include "tests/support/scratch_environment.h"
 
 namespace {
 

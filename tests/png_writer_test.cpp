@@ -3,8 +3,8 @@
 #include <sys/stat.h>
 
 #include "platform/host/simulator/png_writer.h"
-#include "png_image.h"
-#include "scratch_environment.h"
+#include "tests/support/png_image.h"
+#include "tests/support/scratch_environment.h"
 
 namespace {
 

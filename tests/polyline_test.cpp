@@ -1,7 +1,7 @@
 // Exact pixels of Polyline with the default pen, of the border and of
 // erasing, and how drawing is clipped: to the client area, to the pending
 // update, around children and windows above, and to the screen.
-#include "window_test_support.h"
+#include "tests/support/window_system_test.h"
 
 namespace {
 
@@ -11,7 +11,7 @@ class PolylineTest : public WindowSystemTest {
 protected:
     void SetUp() override {
         WindowSystemTest::SetUp();
-        RegisterRecordingClass(u"");
+        RegisterRecordingClass();
     }
     HWND CreateTopLevel(int x, int y, int width, int height, DWORD style = WS_BORDER) {
         HWND window = CreateWindowExW(0, u"", u"w", style | WS_VISIBLE, x, y, width, height,

@@ -1,14 +1,11 @@
 // The push buttons' look: frames, captions from a real font with Hangul
 // glyphs, the pushed-in look, and the single warning when no font exists.
-#include <unistd.h>
-
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "platform/host/gdi32/caption_font.h"
-#include "window_test_support.h"
+#include "tests/support/scratch_environment.h"
+#include "tests/support/window_system_test.h"
 
 namespace {
 
@@ -62,30 +59,26 @@ protected:
         qoz::host::ForgetCaptionFontForTesting();
     }
     void TearDown() override {
-        if (!fontDirectory.empty()) {
-            unsetenv("FONTCONFIG_FILE");
-            std::filesystem::remove_all(fontDirectory);
-        }
+        if (fontsHidden) unsetenv("FONTCONFIG_FILE");
         qoz::host::ForgetCaptionFontForTesting();
         WindowSystemTest::TearDown();
     }
     // Points fontconfig at a configuration that lists no fonts at all.
     void HideAllFonts() {
         ASSERT_EQ(std::getenv("FONTCONFIG_FILE"), nullptr);
-        fontDirectory = std::filesystem::temp_directory_path() /
-                        ("qozcal-no-fonts-" + std::to_string(getpid()));
-        std::filesystem::create_directories(fontDirectory);
-        std::ofstream(fontDirectory / "fonts.conf")
-            << "<?xml version=\"1.0\"?>\n<fontconfig></fontconfig>\n";
-        setenv("FONTCONFIG_FILE", (fontDirectory / "fonts.conf").c_str(), 1);
+        std::string configuration = scratch.writeFile(
+            "fonts.conf", "<?xml version=\"1.0\"?>\n<fontconfig></fontconfig>\n");
+        setenv("FONTCONFIG_FILE", configuration.c_str(), 1);
+        fontsHidden = true;
     }
-    std::filesystem::path fontDirectory;
+    ScratchEnvironment scratch;
+    bool fontsHidden = false;
 };
 
 TEST_F(PushButtonTest, FramesAndCentredCaptionsAreDrawn) {
     CreateProgramWindows();
     testing::internal::CaptureStderr();
-    RunMessageLoop();
+    RunLoopUntilIdle();
     std::string warnings = testing::internal::GetCapturedStderr();
     EXPECT_EQ(warnings.find("qozcal:"), std::string::npos) << warnings;
     for (const ButtonBox& box : {kErase, kExit, kCalibrate}) {
@@ -110,10 +103,10 @@ TEST_F(PushButtonTest, PushedLookIsInverted) {
     CreateProgramWindows();
     ScriptedInput input;
     qoz::host::SetInputSource(&input);
-    RunMessageLoop();
+    RunLoopUntilIdle();
     const int face = InkInside(kExit, kBlackPixel).count;
     input.arrived.push_back(qoz::host::RawInput::Pen(qoz::host::PenAction::Down, 145, 16));
-    RunMessageLoop();
+    RunLoopUntilIdle();
     Ink light = InkInside(kExit, kBlackPixel);  // now only the caption is not black
     EXPECT_GT(light.count, 10);
     EXPECT_LT(light.count, face / 2);
@@ -124,7 +117,7 @@ TEST_F(PushButtonTest, WithoutAFontFramesAreDrawnAndOneWarningIsPrinted) {
     HideAllFonts();
     ProgramWindows windows = CreateProgramWindows();
     testing::internal::CaptureStderr();
-    RunMessageLoop();
+    RunLoopUntilIdle();
     for (HWND button : {windows.erase, windows.exit, windows.calibrate}) {
         InvalidateRect(button, nullptr, TRUE);
         UpdateWindow(button);

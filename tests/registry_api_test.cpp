@@ -1,20 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <grp.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <string>
 
 #include "platform/host/advapi32/registry_file.h"
 #include "platform/platform.h"
-#include "scratch_environment.h"
+#include "tests/support/child_process.h"
+#include "tests/support/scratch_environment.h"
+#include "tests/support/settings_values.h"
 
 namespace fs = std::filesystem;
 using testing::internal::CaptureStderr;
@@ -22,35 +19,8 @@ using testing::internal::GetCapturedStderr;
 
 namespace {
 
-const char16_t* const kSettingsKey = u"Software\\QozSerial";
-
-LONG SetText(HKEY key, const char16_t* name, std::u16string_view text) {
-    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),
-                          static_cast<DWORD>(text.size() * 2));
-}
-
 LONG CreateSettingsKey(HKEY* key, DWORD* disposition = nullptr) {
     return RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, 0, nullptr, key, disposition);
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-// Runs check in a child process that has no root privileges, so permission
-// bits apply even when the tests run as root. check returns 0 when all is
-// well, else a number that names the failing step.
-int RunUnprivileged(const std::function<int()>& check) {
-    pid_t child = fork();
-    if (child == 0) {
-        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
-            _exit(100);
-        }
-        _exit(check());
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 200;
 }
 
 }  // namespace
@@ -68,8 +38,8 @@ TEST(RegistryApi, CreateSetQueryAndReopenTheSettingsKey) {
     ASSERT_EQ(CreateSettingsKey(&key, &disposition), ERROR_SUCCESS);
     EXPECT_EQ(disposition, DWORD(REG_CREATED_NEW_KEY));
     ASSERT_NE(key, nullptr);
-    EXPECT_EQ(SetText(key, u"ScaleX", u"1"), ERROR_SUCCESS);
-    EXPECT_EQ(SetText(key, u"OffsetX", u"-42.16471"), ERROR_SUCCESS);
+    EXPECT_EQ(SetTextValue(key, u"ScaleX", u"1"), ERROR_SUCCESS);
+    EXPECT_EQ(SetTextValue(key, u"OffsetX", u"-42.16471"), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 
     EXPECT_EQ(scratch.registryText(),
@@ -101,7 +71,7 @@ TEST(RegistryApi, QueryFollowsTheWin32SizeRules) {
     HKEY key = nullptr;
     ASSERT_EQ(CreateSettingsKey(&key), ERROR_SUCCESS);
     std::u16string longText(91, u'7');  // 182 bytes
-    ASSERT_EQ(SetText(key, u"ScaleX", longText), ERROR_SUCCESS);
+    ASSERT_EQ(SetTextValue(key, u"ScaleX", longText), ERROR_SUCCESS);
 
     BYTE data[180];
     std::memset(data, 0xEE, sizeof data);
@@ -142,10 +112,10 @@ TEST(RegistryApi, NamesMatchWithoutCaseAndKeepTheirFirstSpelling) {
     ScratchEnvironment scratch;
     HKEY key = nullptr;
     ASSERT_EQ(CreateSettingsKey(&key), ERROR_SUCCESS);
-    ASSERT_EQ(SetText(key, u"ScaleX", u"1"), ERROR_SUCCESS);
-    ASSERT_EQ(SetText(key, u"SCALEX", u"1.12940"), ERROR_SUCCESS);
-    ASSERT_EQ(SetText(key, u"Ключ", u"a"), ERROR_SUCCESS);
-    ASSERT_EQ(SetText(key, u"КЛЮЧ", u"b"), ERROR_SUCCESS);
+    ASSERT_EQ(SetTextValue(key, u"ScaleX", u"1"), ERROR_SUCCESS);
+    ASSERT_EQ(SetTextValue(key, u"SCALEX", u"1.12940"), ERROR_SUCCESS);
+    ASSERT_EQ(SetTextValue(key, u"Ключ", u"a"), ERROR_SUCCESS);
+    ASSERT_EQ(SetTextValue(key, u"КЛЮЧ", u"b"), ERROR_SUCCESS);
     RegCloseKey(key);
 
     DWORD disposition = 0;
@@ -203,7 +173,7 @@ TEST(RegistryApi, HandlesAreCheckedAndSubKeysResolvedLikeWin32) {
     HKEY same = nullptr;
     ASSERT_EQ(RegOpenKeyExW(key, nullptr, 0, 0, &same), ERROR_SUCCESS);
     EXPECT_NE(same, key);
-    EXPECT_EQ(SetText(same, u"ScaleY", u"1"), ERROR_SUCCESS);
+    EXPECT_EQ(SetTextValue(same, u"ScaleY", u"1"), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(same), ERROR_SUCCESS);
     ASSERT_EQ(RegOpenKeyExW(software, u"", 0, 0, &same), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(same), ERROR_SUCCESS);
@@ -211,7 +181,7 @@ TEST(RegistryApi, HandlesAreCheckedAndSubKeysResolvedLikeWin32) {
     EXPECT_EQ(RegQueryValueExW(key, u"ScaleY", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(SetText(key, u"ScaleY", u"2"), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(SetTextValue(key, u"ScaleY", u"2"), ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegQueryValueExW(key, u"ScaleY", nullptr, nullptr, nullptr, nullptr), ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegCloseKey(software), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
@@ -221,7 +191,7 @@ TEST(RegistryApi, SetValueChecksItsArgumentsAndNullNameIsTheDefaultValue) {
     ScratchEnvironment scratch;
     HKEY key = nullptr;
     ASSERT_EQ(CreateSettingsKey(&key), ERROR_SUCCESS);
-    EXPECT_EQ(SetText(key, nullptr, u"standard"), ERROR_SUCCESS);
+    EXPECT_EQ(SetTextValue(key, nullptr, u"standard"), ERROR_SUCCESS);
     DWORD size = 0;
     EXPECT_EQ(RegQueryValueExW(key, u"", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
     EXPECT_EQ(size, 16u);
@@ -243,7 +213,7 @@ TEST(RegistryApi, AKeyRemovedBehindAnOpenHandleIsReportedDeleted) {
     HKEY key = nullptr;
     ASSERT_EQ(CreateSettingsKey(&key), ERROR_SUCCESS);
     scratch.writeRegistryText("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Other]\n");
-    EXPECT_EQ(SetText(key, u"ScaleX", u"1"), ERROR_KEY_DELETED);
+    EXPECT_EQ(SetTextValue(key, u"ScaleX", u"1"), ERROR_KEY_DELETED);
     EXPECT_EQ(RegQueryValueExW(key, u"ScaleX", nullptr, nullptr, nullptr, nullptr), ERROR_KEY_DELETED);
     HKEY child = nullptr;
     EXPECT_EQ(RegCreateKeyExW(key, u"Child", 0, nullptr, 0, 0, nullptr, &child, nullptr), ERROR_KEY_DELETED);
@@ -294,12 +264,12 @@ TEST(RegistryApi, MissingFoldersAreCreatedOnTheFirstWriteOnly) {
 
 TEST(RegistryApi, AZeroByteFileIsEmptyAndALeftoverTemporaryFileIsHarmless) {
     ScratchEnvironment scratch;
-    WriteFile(scratch.registryPath(), "");
-    WriteFile(scratch.registryPath().string() + ".tmp", "half a file from a killed writer [");
+    scratch.writeRegistryText("");
+    scratch.writeFile("registry.reg.tmp", "half a file from a killed writer [");
     HKEY key = nullptr;
     EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, 0, &key), ERROR_FILE_NOT_FOUND);
     ASSERT_EQ(CreateSettingsKey(&key), ERROR_SUCCESS);
-    EXPECT_EQ(SetText(key, u"ScaleX", u"1"), ERROR_SUCCESS);
+    EXPECT_EQ(SetTextValue(key, u"ScaleX", u"1"), ERROR_SUCCESS);
     RegCloseKey(key);
     EXPECT_NE(scratch.registryText().find("\"ScaleX\"=\"1\""), std::string::npos);
     EXPECT_FALSE(fs::exists(scratch.registryPath().string() + ".tmp"));
@@ -310,7 +280,7 @@ TEST(RegistryApi, RewritingKeepsTheFilePermissions) {
     HKEY key = nullptr;
     ASSERT_EQ(CreateSettingsKey(&key), ERROR_SUCCESS);
     ASSERT_EQ(chmod(scratch.registryPath().c_str(), 0600), 0);
-    EXPECT_EQ(SetText(key, u"ScaleX", u"1"), ERROR_SUCCESS);
+    EXPECT_EQ(SetTextValue(key, u"ScaleX", u"1"), ERROR_SUCCESS);
     RegCloseKey(key);
     struct stat status {};
     ASSERT_EQ(stat(scratch.registryPath().c_str(), &status), 0);
@@ -336,7 +306,7 @@ TEST(RegistryApi, ACorruptFileIsNeverRewrittenAndReportedOnce) {
     EXPECT_EQ(CreateSettingsKey(&key), ERROR_REGISTRY_CORRUPT);
     EXPECT_EQ(CreateSettingsKey(&key), ERROR_REGISTRY_CORRUPT);
     EXPECT_EQ(key, nullptr);
-    EXPECT_EQ(SetText(HKEY_CURRENT_USER, u"ScaleX", u"2"), ERROR_REGISTRY_CORRUPT);
+    EXPECT_EQ(SetTextValue(HKEY_CURRENT_USER, u"ScaleX", u"2"), ERROR_REGISTRY_CORRUPT);
     EXPECT_EQ(RegQueryValueExW(HKEY_CURRENT_USER, u"ScaleX", nullptr, nullptr, nullptr, nullptr),
               ERROR_REGISTRY_CORRUPT);
     std::string messages = GetCapturedStderr();
@@ -350,14 +320,14 @@ TEST(RegistryApi, APathThatIsAFolderFailsWithoutLosingIt) {
     ScratchEnvironment scratch;
     fs::path folder = scratch.dir() / "registry.reg.d";
     fs::create_directory(folder);
-    WriteFile(folder / "keep", "x");
+    scratch.writeFile("registry.reg.d/keep", "x");
     setenv("QOZCAL_REGISTRY", folder.c_str(), 1);
 
     CaptureStderr();
     HKEY key = nullptr;
     EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, 0, &key), ERROR_ACCESS_DENIED);
     EXPECT_EQ(CreateSettingsKey(&key), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(SetText(HKEY_CURRENT_USER, u"ScaleX", u"2"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(SetTextValue(HKEY_CURRENT_USER, u"ScaleX", u"2"), ERROR_ACCESS_DENIED);
     std::string messages = GetCapturedStderr();
 
     EXPECT_TRUE(fs::is_directory(folder));
@@ -372,25 +342,28 @@ TEST(RegistryApi, PermissionProblemsAreAccessDeniedAndLoseNothing) {
     fs::create_directory(locked);
     const std::string text =
         "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\QozSerial]\n\"ScaleX\"=\"1\"\n";
-    WriteFile(locked / "unreadable.reg", text);
-    WriteFile(locked / "readable.reg", text);
+    scratch.writeFile("locked/unreadable.reg", text);
+    scratch.writeFile("locked/readable.reg", text);
     ASSERT_EQ(chmod((locked / "unreadable.reg").c_str(), 0), 0);
     ASSERT_EQ(chmod((locked / "readable.reg").c_str(), 0644), 0);
     ASSERT_EQ(chmod(locked.c_str(), 0555), 0);
 
-    int failedStep = RunUnprivileged([&] {
+    // Permission bits bind only a process without root privileges; the
+    // result names the first step that went wrong.
+    ChildLaunch check{.unprivileged = true};
+    check.function = [&] {
         HKEY key = nullptr;
         setenv("QOZCAL_REGISTRY", (locked / "unreadable.reg").c_str(), 1);
         if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, 0, &key) != ERROR_ACCESS_DENIED) return 1;
-        if (SetText(HKEY_CURRENT_USER, u"ScaleX", u"2") != ERROR_ACCESS_DENIED) return 2;
+        if (SetTextValue(HKEY_CURRENT_USER, u"ScaleX", u"2") != ERROR_ACCESS_DENIED) return 2;
         setenv("QOZCAL_REGISTRY", (locked / "readable.reg").c_str(), 1);
         if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, 0, &key) != ERROR_SUCCESS) return 3;
-        if (SetText(key, u"ScaleX", u"2") != ERROR_ACCESS_DENIED) return 4;
+        if (SetTextValue(key, u"ScaleX", u"2") != ERROR_ACCESS_DENIED) return 4;
         if (RegQueryValueExW(key, u"ScaleX", nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) return 5;
         RegCloseKey(key);
         return 0;
-    });
-    EXPECT_EQ(failedStep, 0);
+    };
+    EXPECT_EQ(RunChild(check, std::chrono::seconds(30)).status, 0);
 
     chmod(locked.c_str(), 0755);
     chmod((locked / "unreadable.reg").c_str(), 0644);

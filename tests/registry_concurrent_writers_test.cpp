@@ -1,23 +1,23 @@
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
-#include <signal.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <string>
 #include <thread>
 
 #include "platform/platform.h"
-#include "scratch_environment.h"
+#include "tests/support/child_process.h"
+#include "tests/support/scratch_environment.h"
+#include "tests/support/settings_values.h"
 
 namespace {
 
-const char16_t* const kSettingsKey = u"Software\\QozSerial";
+using namespace std::chrono_literals;
+
 constexpr int kValuesPerProcess = 150;
 
 std::u16string Ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
@@ -26,11 +26,7 @@ std::u16string Ascii(const std::string& text) { return std::u16string(text.begin
 bool WriteSetting(const std::string& name, const std::string& text) {
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return false;
-    std::u16string wideName = Ascii(name);
-    std::u16string wideText = Ascii(text);
-    LONG status = RegSetValueExW(key, wideName.c_str(), 0, REG_SZ,
-                                 reinterpret_cast<const BYTE*>(wideText.data()),
-                                 static_cast<DWORD>(wideText.size() * 2));
+    LONG status = SetTextValue(key, Ascii(name).c_str(), Ascii(text));
     RegCloseKey(key);
     return status == ERROR_SUCCESS;
 }
@@ -54,22 +50,20 @@ TEST(RegistryConcurrentWriters, TwoProcessesWritingAtOnceLoseNothing) {
 
     int start[2];
     ASSERT_EQ(pipe(start), 0);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    ChildLaunch writer;
+    writer.function = [&] {
         char go;
         close(start[1]);
-        if (read(start[0], &go, 1) != 1) _exit(255);
-        _exit(std::min(WriteMany("Child"), 254));
-    }
+        if (read(start[0], &go, 1) != 1) return 255;
+        return std::min(WriteMany("Child"), 254);
+    };
+    ChildProcess child = StartChild(writer);
+    ASSERT_GT(child.pid, 0);
     close(start[0]);
     ASSERT_EQ(write(start[1], "g", 1), 1);
     close(start[1]);
     int parentFailures = WriteMany("Parent");
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(WaitChild(child, 60s), 0);
     EXPECT_EQ(parentFailures, 0);
 
     for (const std::string prefix : {"Parent", "Child"}) {
@@ -90,16 +84,17 @@ TEST(RegistryConcurrentWriters, AWriterWaitsForTheLockAndAKilledHolderReleasesIt
 
     int locked[2];
     ASSERT_EQ(pipe(locked), 0);
-    pid_t holder = fork();
-    ASSERT_GE(holder, 0);
-    if (holder == 0) {
+    ChildLaunch holding;
+    holding.function = [&] {
         std::string lockPath = scratch.registryPath().string() + ".lock";
         int fd = open(lockPath.c_str(), O_RDWR | O_CREAT, 0666);
-        if (fd < 0 || flock(fd, LOCK_EX) != 0) _exit(1);
-        if (write(locked[1], "l", 1) != 1) _exit(1);
+        if (fd < 0 || flock(fd, LOCK_EX) != 0) return 1;
+        if (write(locked[1], "l", 1) != 1) return 1;
         pause();
-        _exit(0);
-    }
+        return 0;
+    };
+    ChildProcess holder = StartChild(holding);
+    ASSERT_GT(holder.pid, 0);
     char signal;
     ASSERT_EQ(read(locked[0], &signal, 1), 1);
 
@@ -109,11 +104,10 @@ TEST(RegistryConcurrentWriters, AWriterWaitsForTheLockAndAKilledHolderReleasesIt
         written = WriteSetting("ScaleX", "1.12940");
         done = true;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(300ms);
     EXPECT_FALSE(done) << "the write did not wait for the lock";
 
-    kill(holder, SIGKILL);
-    waitpid(holder, nullptr, 0);
+    StopChild(holder);
     writer.join();
     EXPECT_TRUE(written);
     EXPECT_EQ(QueryQozSerialValue(u"ScaleX").text, u"1.12940");

@@ -3,17 +3,16 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "robustness_support.h"
+#include "tests/support/calibration_script.h"
+#include "tests/support/qozcal_run.h"
+#include "tests/support/settings_values.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 const std::string expectedLines =
-    "AddQOZRegistryItem : Successed - [2] [ScaleX] - [1]\r\n"
-    "AddQOZRegistryItem : Successed - [2] [ScaleY] - [1]\r\n"
-    "AddQOZRegistryItem : Successed - [2] [OffsetX] - [0]\r\n"
-    "AddQOZRegistryItem : Successed - [2] [OffsetY] - [0]\r\n"
+    kSeedLines +
     "Calibrate1Dimension : Scale = [99 99] Offset = [0 0]\r\n"
     "Completes Calibration ..........r\n";
 
@@ -38,7 +37,8 @@ TEST(UnwritableDebugLog, FallsBackToStandardErrorWithOneNotice) {
         ScratchEnvironment scratch;
         fs::create_directory(scratch.dir() / "folder");
         std::string path = bad.path[0] == '/' ? bad.path : (scratch.dir() / bad.path).string();
-        ChildResult run = RunScript(scratch, CalibrationScript(TapsAtTheTargets()), "", path);
+        ChildResult run =
+            RunScript(scratch, {.text = CalibrationScript(TapsAtTheTargets()), .debugLog = path});
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.error, Notice(path, bad.reason) + expectedLines);
         EXPECT_EQ(SettingsText(scratch, "ScaleX"), "0.99999");
@@ -50,15 +50,12 @@ TEST(UnwritableDebugLog, FallsBackToStandardErrorWithOneNotice) {
 TEST(UnwritableDebugLog, AFileWithoutWritePermissionIsNamedAndKept) {
     ScratchEnvironment scratch;
     ASSERT_EQ(chmod(scratch.dir().c_str(), 0777), 0);
-    std::string log = WriteScratchFile(scratch, "debug.log", "earlier lines\n");
-    std::string script = WriteScratchFile(scratch, "run.pen", CalibrationScript(TapsAtTheTargets()));
+    std::string log = scratch.writeFile("debug.log", "earlier lines\n");
+    std::string script = scratch.writeFile("run.pen", CalibrationScript(TapsAtTheTargets()));
     ASSERT_EQ(chmod(log.c_str(), 0444), 0);
     ASSERT_EQ(chmod(script.c_str(), 0644), 0);
-    fs::path registry = scratch.dir() / "registry.reg";
-    ChildResult run = RunMeasured({QOZCAL_PATH, "--headless", "--virtual-time", "--registry",
-                                   registry.string(), "--debug-log", log, "--script", script},
-                                  scratch.dir(), true, std::chrono::seconds(60))
-                          .result;
+    ChildResult run =
+        RunScript(scratch, {.script = script, .debugLog = log, .unprivileged = true});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.error, Notice(log, "Permission denied") + expectedLines);
     EXPECT_EQ(ReadWholeFile(log), "earlier lines\n");

@@ -4,26 +4,23 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <thread>
-
-#include "robustness_support.h"
+#include "tests/support/calibration_script.h"
+#include "tests/support/listener.h"
+#include "tests/support/qozcal_run.h"
+#include "tests/support/settings_values.h"
 
 namespace {
-
-using namespace std::chrono_literals;
 
 TEST(EventNamespaces, OneTooLongLeavesTheEventsOutButTheCalibrationRuns) {
     ScratchEnvironment scratch;
     setenv("QOZCAL_EVENT_NAMESPACE", std::string(300, 'n').c_str(), 1);
-    ChildLaunch launch;
-    launch.argv = {QOZCAL_LISTEN_PATH, "--count", "1", "--timeout", "1000"};
-    ChildResult listener = RunChild(launch, 10s);
-    EXPECT_EQ(listener.status, 1);
-    EXPECT_EQ(listener.error,
+    Listener listener(scratch, {"--count", "1", "--timeout", "1000"});
+    EXPECT_EQ(listener.Finish(), 1);
+    EXPECT_EQ(listener.Errors(),
               "qozcal-listen: cannot open event CALSTARTEVENT (error 206)\n"
               "qozcal-listen: cannot open event CALENDEVENT (error 206)\n");
 
-    ChildResult run = RunScript(scratch, CalibrationScript(TapsAtTheTargets()));
+    ChildResult run = RunScript(scratch, {.text = CalibrationScript(TapsAtTheTargets())});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.error, "");
     EXPECT_EQ(SettingsText(scratch, "ScaleX"), "0.99999");
@@ -34,19 +31,13 @@ TEST(EventNamespaces, SlashesAreJustCharactersOfTheName) {
     ScratchEnvironment scratch;
     std::string space = std::string(getenv("QOZCAL_EVENT_NAMESPACE")) + "/../a/b/";
     setenv("QOZCAL_EVENT_NAMESPACE", space.c_str(), 1);
-    ChildLaunch launch;
-    launch.argv = {QOZCAL_LISTEN_PATH, "--count", "2", "--timeout", "20000", "--ready",
-                 (scratch.dir() / "ready").string()};
-    launch.outputPath = scratch.dir() / "listener.out";
-    ChildProcess listener = StartChild(launch);
-    for (auto deadline = std::chrono::steady_clock::now() + 10s;
-         !std::filesystem::exists(scratch.dir() / "ready"); std::this_thread::sleep_for(2ms))
-        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the listener never got ready";
+    Listener listener(scratch, {"--count", "2", "--timeout", "20000"});
+    ASSERT_TRUE(listener.ready());
 
-    ChildResult run = RunScript(scratch, CalibrationScript(TapsAtTheTargets()));
+    ChildResult run = RunScript(scratch, {.text = CalibrationScript(TapsAtTheTargets())});
     EXPECT_EQ(run.status, 0) << run.error;
-    EXPECT_EQ(WaitChild(listener, 30s), 0);
-    std::string output = ReadWholeFile(scratch.dir() / "listener.out");
+    EXPECT_EQ(listener.Finish(), 0);
+    std::string output = listener.Output();
     EXPECT_NE(output.find("CALSTARTEVENT\n"), std::string::npos) << output;
     EXPECT_NE(output.find("CALENDEVENT\nScaleX=0.99999\nScaleY=1.00000\n"), std::string::npos) << output;
     // Nothing was made outside the system's shared-memory folder.

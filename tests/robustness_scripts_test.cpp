@@ -3,15 +3,11 @@
 // Very long scripts are checked in bounded time and memory.
 #include <gtest/gtest.h>
 
-#include "robustness_support.h"
-
-namespace fs = std::filesystem;
+#include "tests/support/qozcal_run.h"
+#include "tests/support/screen_checks.h"
+#include "tests/support/settings_values.h"
 
 namespace {
-
-bool ProgramRan(const ScratchEnvironment& scratch) {
-    return fs::exists(scratch.registryPath()) || fs::exists(scratch.debugLogPath());
-}
 
 TEST(BadScripts, AreRefusedWithTheirLineBeforeTheProgramStarts) {
     const std::vector<std::pair<std::string, std::string>> cases = {
@@ -35,7 +31,7 @@ TEST(BadScripts, AreRefusedWithTheirLineBeforeTheProgramStarts) {
         SCOPED_TRACE(text);
         ScratchEnvironment scratch;
         std::string path = (scratch.dir() / "run.pen").string();
-        ChildResult run = RunScript(scratch, text);
+        ChildResult run = RunScript(scratch, {.text = text});
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.error, path + message + "\n");
         EXPECT_FALSE(ProgramRan(scratch));
@@ -49,7 +45,7 @@ TEST(BadScripts, TheLargestCoordinatesAreAcceptedAndReachNoWindow) {
     std::string script = "tap 200 16\nwait 700\n";
     for (int i = 0; i < 5; ++i) script += "tap 65535 65535\nwait 700\ntap 0 65535\nwait 700\n";
     script += "shot after.png\n";
-    ChildResult run = RunScript(scratch, script);
+    ChildResult run = RunScript(scratch, {.text = script});
     EXPECT_EQ(run.status, 0) << run.error;
     EXPECT_EQ(run.error, "");
     EXPECT_EQ(scratch.debugLog().find("Calibrate1Dimension"), std::string::npos);
@@ -71,23 +67,16 @@ constexpr std::chrono::seconds scriptTimeLimit{30};
 constexpr long scriptMemoryLimitKilobytes = 1024 * 1024;
 #endif
 
-MeasuredResult RunLongScript(const ScratchEnvironment& scratch, const std::string& script) {
-    return RunMeasured({QOZCAL_PATH, "--headless", "--virtual-time", "--registry",
-                        scratch.registryPath().string(), "--debug-log",
-                        scratch.debugLogPath().string(), "--script", script},
-                       scratch.dir(), false, std::chrono::seconds(120));
-}
-
 TEST(LongScripts, AMillionLinesWithAFaultAtTheEndAreCheckedInBoundedTimeAndMemory) {
     ScratchEnvironment scratch;
     std::string text;
     text.reserve(millionLines * 10);
     for (int i = 1; i < millionLines; ++i) text += "tap 5 100\n";
     text += "tap 5 100000\n";
-    std::string script = WriteScratchFile(scratch, "long.pen", text);
-    MeasuredResult run = RunLongScript(scratch, script);
-    EXPECT_EQ(run.result.status, 2);
-    EXPECT_EQ(run.result.error, script + ":1000000: 100000 is out of range (0 to 65535)\n");
+    std::string script = scratch.writeFile("long.pen", text);
+    ChildResult run = RunScript(scratch, {.script = script, .patience = std::chrono::seconds(120)});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.error, script + ":1000000: 100000 is out of range (0 to 65535)\n");
     EXPECT_FALSE(ProgramRan(scratch));
     EXPECT_LT(run.elapsed, scriptTimeLimit);
     EXPECT_LT(run.peakKilobytes, scriptMemoryLimitKilobytes);
@@ -102,10 +91,9 @@ TEST(LongScripts, AMillionLinesRunToTheirEndOnTheVirtualClock) {
     std::string text;
     text.reserve(millionLines * 10);
     for (int i = 0; i < millionLines; ++i) text += i % 2 ? "wait 1\n" : "# a note\n";
-    std::string script = WriteScratchFile(scratch, "long.pen", text);
-    MeasuredResult run = RunLongScript(scratch, script);
-    EXPECT_EQ(run.result.status, 0) << run.result.error;
-    EXPECT_EQ(run.result.error, "");
+    ChildResult run = RunScript(scratch, {.text = text, .patience = std::chrono::seconds(120)});
+    EXPECT_EQ(run.status, 0) << run.error;
+    EXPECT_EQ(run.error, "");
     EXPECT_TRUE(ProgramRan(scratch));
     EXPECT_LT(run.elapsed, scriptTimeLimit);
     EXPECT_LT(run.peakKilobytes, scriptMemoryLimitKilobytes);

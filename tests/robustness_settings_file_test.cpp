@@ -5,7 +5,9 @@
 
 #include <algorithm>
 
-#include "robustness_support.h"
+#include "tests/support/calibration_script.h"
+#include "tests/support/qozcal_run.h"
+#include "tests/support/settings_values.h"
 
 namespace fs = std::filesystem;
 
@@ -61,7 +63,7 @@ TEST(BadSettingsFiles, AreNamedOnceLeftAsTheyAreAndTheCalibrationStillRuns) {
         SCOPED_TRACE(bad.what);
         ScratchEnvironment scratch;
         scratch.writeRegistryText(bad.text);
-        ChildResult run = RunScript(scratch, CalibrationScript(TapsAtTheTargets()));
+        ChildResult run = RunScript(scratch, {.text = CalibrationScript(TapsAtTheTargets())});
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.error, CorruptMessage(scratch.registryPath(), bad.line, bad.reason));
         EXPECT_TRUE(scratch.registryText() == bad.text) << "the file was changed";
@@ -78,7 +80,7 @@ TEST(BadSettingsFiles, AHugeButWellFormedValueIsReadAndOnlyThatValueIsReplaced) 
     ScratchEnvironment scratch;
     scratch.writeRegistryText(header + section + "\"ScaleX\"=\"" + std::string(10 << 20, '1') +
                               "\"\n\"Driver\"=\"keep me\"\n");
-    ChildResult run = RunScript(scratch, CalibrationScript(TapsAtTheTargets()));
+    ChildResult run = RunScript(scratch, {.text = CalibrationScript(TapsAtTheTargets())});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.error, "");
     EXPECT_EQ(SettingsText(scratch, "ScaleX"), "0.99999");
@@ -91,8 +93,9 @@ TEST(BadSettingsPaths, AFolderIsNamedAndKeptWithWhatItHolds) {
     ScratchEnvironment scratch;
     fs::path folder = scratch.dir() / "settings";
     fs::create_directory(folder);
-    WriteScratchFile(scratch, "settings/keep", "x");
-    ChildResult run = RunScript(scratch, CalibrationScript(TapsAtTheTargets()), folder.string());
+    scratch.writeFile("settings/keep", "x");
+    ChildResult run = RunScript(
+        scratch, {.text = CalibrationScript(TapsAtTheTargets()), .registry = folder.string()});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.error, "qozcal: cannot read settings file " + folder.string() + ": Is a directory\n");
     EXPECT_EQ(FolderEntries(folder), (std::vector<std::string>{"keep"}));
@@ -104,14 +107,14 @@ TEST(BadSettingsPaths, AFolderIsNamedAndKeptWithWhatItHolds) {
 TEST(BadSettingsPaths, AFolderThatDoesNotExistYetIsCreatedAndFilled) {
     ScratchEnvironment scratch;
     fs::path nested = scratch.dir() / "new" / "deeper" / "registry.reg";
-    ChildResult run = RunScript(scratch, CalibrationScript(TapsAtTheTargets()), nested.string());
+    ChildResult run = RunScript(
+        scratch, {.text = CalibrationScript(TapsAtTheTargets()), .registry = nested.string()});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.error, "");
     std::string text = ReadWholeFile(nested);
     EXPECT_NE(text.find(section + "\"ScaleX\"=\"0.99999\"\n\"ScaleY\"=\"1.00000\"\n"), std::string::npos)
         << text;
-    EXPECT_NE(scratch.debugLog().find("AddQOZRegistryItem : Successed - [2] [ScaleX] - [1]\r\n"),
-              std::string::npos);
+    EXPECT_NE(scratch.debugLog().find(kSeedLines), std::string::npos);
 }
 
 // Permission bits only bind a process without root privileges, so qozcal runs
@@ -123,15 +126,16 @@ protected:
         ASSERT_EQ(chmod(scratch.dir().c_str(), 0755), 0);
         fs::create_directory(open());
         ASSERT_EQ(chmod(open().c_str(), 0777), 0);
-        script = WriteScratchFile(scratch, "run.pen", CalibrationScript(TapsAtTheTargets()));
+        script = scratch.writeFile("run.pen", CalibrationScript(TapsAtTheTargets()));
         ASSERT_EQ(chmod(script.c_str(), 0644), 0);
     }
     fs::path open() const { return scratch.dir() / "open"; }
     ChildResult Run(const fs::path& registry) {
-        return RunMeasured({QOZCAL_PATH, "--headless", "--virtual-time", "--registry", registry.string(),
-                            "--debug-log", (open() / "debug.log").string(), "--script", script},
-                           open(), true, std::chrono::seconds(60))
-            .result;
+        return RunScript(scratch, {.script = script,
+                                   .registry = registry.string(),
+                                   .debugLog = (open() / "debug.log").string(),
+                                   .unprivileged = true,
+                                   .directory = open()});
     }
     std::string DebugLog() const { return ReadWholeFile(open() / "debug.log"); }
 
@@ -141,7 +145,7 @@ protected:
 
 TEST_F(UnprivilegedRun, AnUnreadableSettingsFileIsNamedAndKept) {
     const std::string text = header + section + "\"ScaleX\"=\"1.5\"\n";
-    std::string path = WriteScratchFile(scratch, "registry.reg", text);
+    std::string path = scratch.writeFile("registry.reg", text);
     ASSERT_EQ(chmod(path.c_str(), 0), 0);
     ChildResult run = Run(path);
     EXPECT_EQ(run.status, 0);
@@ -154,7 +158,7 @@ TEST_F(UnprivilegedRun, ASettingsFileInAFolderThatCannotBeWrittenIsReadAndKept) 
     fs::path locked = scratch.dir() / "locked";
     fs::create_directory(locked);
     const std::string text = header + section + "\"ScaleX\"=\"1.5\"\n";
-    WriteScratchFile(scratch, "locked/registry.reg", text);
+    scratch.writeFile("locked/registry.reg", text);
     ASSERT_EQ(chmod((locked / "registry.reg").c_str(), 0644), 0);
     ASSERT_EQ(chmod(locked.c_str(), 0555), 0);
     fs::path path = locked / "registry.reg";

@@ -5,13 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <thread>
 
-#include "robustness_support.h"
+#include "tests/support/calibration_script.h"
+#include "tests/support/listener.h"
+#include "tests/support/qozcal_run.h"
+#include "tests/support/settings_values.h"
 
 namespace {
-
-using namespace std::chrono_literals;
 
 // A tap with a pen-down and pen-up `off` pixels from the target and `moves`
 // moves exactly on it.
@@ -29,7 +29,7 @@ TEST(WrappingTaps, AverageTheMovesBeforeThePenUpAndGiveTheExactFit) {
     ScratchEnvironment scratch;
     std::string script = "tap 200 16\nwait 700\n";
     for (const Pixel& target : TapsAtTheTargets()) script += TapWithMoves(target, 255, 12);
-    ChildResult run = RunScript(scratch, script);
+    ChildResult run = RunScript(scratch, {.text = script});
     ASSERT_EQ(run.status, 0) << run.error;
     std::vector<std::string> settings = FourSettings(scratch);
     EXPECT_EQ(settings[0], "0.99999");
@@ -49,7 +49,7 @@ TEST(WrappingTaps, OneMoveMoreAveragesThePenUpSpotAsWell) {
     ScratchEnvironment scratch;
     std::string script = "tap 200 16\nwait 700\n";
     for (const Pixel& target : TapsAtTheTargets()) script += TapWithMoves(target, 256, 12);
-    ChildResult run = RunScript(scratch, script);
+    ChildResult run = RunScript(scratch, {.text = script});
     ASSERT_EQ(run.status, 0) << run.error;
     EXPECT_EQ(SettingsText(scratch, "ScaleX"), "0.99999");
     EXPECT_EQ(SettingsText(scratch, "ScaleY"), "1.00000");
@@ -60,27 +60,22 @@ TEST(WrappingTaps, OneMoveMoreAveragesThePenUpSpotAsWell) {
 class DegenerateTaps : public ::testing::Test {
 protected:
     void SetUp() override {
-        ChildResult first = RunScript(scratch, CalibrationScript(
-                                                   {{27, 35}, {215, 34}, {214, 286}, {28, 287}, {120, 160}}));
+        ChildResult first = RunScript(
+            scratch,
+            {.text = CalibrationScript({{27, 35}, {215, 34}, {214, 286}, {28, 287}, {120, 160}})});
         ASSERT_EQ(first.status, 0) << first.error;
         before = scratch.registryText();
         ASSERT_EQ(SettingsText(scratch, "ScaleX").substr(0, 2), "1.");
         scratch.clearDebugLog();
     }
     void Calibrate(const TapList& taps) {
-        ChildLaunch launch;
-        launch.argv = {QOZCAL_LISTEN_PATH, "--count", "2", "--timeout", "20000", "--ready",
-                     (scratch.dir() / "ready").string()};
-        launch.outputPath = scratch.dir() / "listener.out";
-        ChildProcess listener = StartChild(launch);
-        for (auto deadline = std::chrono::steady_clock::now() + 10s;
-             !std::filesystem::exists(scratch.dir() / "ready"); std::this_thread::sleep_for(2ms))
-            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the listener never got ready";
-        ChildResult run = RunScript(scratch, CalibrationScript(taps));
+        Listener listener(scratch, {"--count", "2", "--timeout", "20000"});
+        ASSERT_TRUE(listener.ready());
+        ChildResult run = RunScript(scratch, {.text = CalibrationScript(taps)});
         EXPECT_EQ(run.status, 0) << run.error;
         EXPECT_EQ(run.error, "");
-        EXPECT_EQ(WaitChild(listener, 30s), 0);
-        listened = ReadWholeFile(scratch.dir() / "listener.out");
+        EXPECT_EQ(listener.Finish(), 0);
+        listened = listener.Output();
     }
 
     ScratchEnvironment scratch;

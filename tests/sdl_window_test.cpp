@@ -10,7 +10,9 @@
 #include <optional>
 #include <thread>
 
-#include "scenario_support.h"
+#include "tests/support/calibration_script.h"
+#include "tests/support/child_process.h"
+#include "tests/support/screen_checks.h"
 
 namespace {
 
@@ -166,7 +168,7 @@ TEST_F(RealWindow, ShowsTheMarkWhenCalibrationIsClickedAndCalibratesFromClicks) 
     ASSERT_NO_FATAL_FAILURE(Click(200, 16));
     EXPECT_EQ(AwaitClient(TargetMark(24, 32)), "") << "buttons gone, first mark drawn";
 
-    const Pixel taps[] = {{25, 33}, {217, 33}, {217, 289}, {25, 289}, {121, 161}};
+    const TapList& taps = TapsAtTheTargets();
     const Pixel nextMarks[] = {{216, 32}, {216, 288}, {24, 288}, {120, 160}};
     for (int i = 0; i < 4; ++i) {
         ASSERT_NO_FATAL_FAILURE(Click(taps[i].first, taps[i].second));

@@ -3,8 +3,9 @@
 #include <string>
 
 #include "platform/common/utf16.h"
-#include "scratch_environment.h"
 #include "settings/settings_store.h"
+#include "tests/support/scratch_environment.h"
+#include "tests/support/settings_values.h"
 
 namespace {
 
@@ -12,12 +13,6 @@ class SettingsStore : public ::testing::Test {
 protected:
     ScratchEnvironment scratch;
 };
-
-const char* const kSeedLines =
-    "AddQOZRegistryItem : Successed - [2] [ScaleX] - [1]\r\n"
-    "AddQOZRegistryItem : Successed - [2] [ScaleY] - [1]\r\n"
-    "AddQOZRegistryItem : Successed - [2] [OffsetX] - [0]\r\n"
-    "AddQOZRegistryItem : Successed - [2] [OffsetY] - [0]\r\n";
 
 TEST_F(SettingsStore, FirstStartSeedsTheFourNeutralValues) {
     EXPECT_EQ(InitQOZCalRegistry(), 0);

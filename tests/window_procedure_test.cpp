@@ -4,7 +4,6 @@
 
 #include "app/calibration_mode.h"
 #include "app/main_window.h"
-#include "app/startup.h"
 #include "app/window_procedure.h"
 #include "calibration/stroke_buffer.h"
 #include "calibration/tap_sampling.h"
@@ -12,34 +11,23 @@
 #include "platform/host/kernel32/clock.h"
 #include "platform/host/user32/window_system.h"
 #include "platform/host/user32/window_table.h"
-#include "scratch_environment.h"
-#include "window_test_support.h"
+#include "tests/support/scratch_environment.h"
+#include "tests/support/settings_values.h"
+#include "tests/support/window_system_test.h"
 
 namespace {
 
 using qoz::host::WindowsInCreationOrder;
-
-const char* const kSeedLines =
-    "AddQOZRegistryItem : Successed - [2] [ScaleX] - [1]\r\n"
-    "AddQOZRegistryItem : Successed - [2] [ScaleY] - [1]\r\n"
-    "AddQOZRegistryItem : Successed - [2] [OffsetX] - [0]\r\n"
-    "AddQOZRegistryItem : Successed - [2] [OffsetY] - [0]\r\n";
 
 // The program's own start-up against the host's window system; the message
 // loop is driven by the test.
 class WindowProcedure : public ::testing::Test {
 protected:
     void SetUp() override {
-        qoz::host::ResetWindowSystemForTesting();
-        qoz::host::UseVirtualTime(true);
-        calibrating = 0;
-        sampleIndex = 0;
-        strokeIndex = strokeLength = 0;
-        RegisterMainWindowClass(nullptr, MainWindowProc);
-        ASSERT_EQ(InitMainWindow(nullptr, SW_SHOW), 1);
+        main = StartProgramInProcess();
+        ASSERT_NE(main, nullptr) << "start-up failed";
         auto windows = WindowsInCreationOrder();
         ASSERT_EQ(windows.size(), 4u);
-        main = windows[0]->handle;
         for (int i = 0; i < 3; ++i) buttons[i] = windows[i + 1];
         startListener = CreateEventW(nullptr, FALSE, FALSE, u"CALSTARTEVENT");
         endListener = CreateEventW(nullptr, FALSE, FALSE, u"CALENDEVENT");
@@ -138,7 +126,7 @@ TEST_F(WindowProcedure, OnlyTheFifthTapPublishesThenThePadComesBack) {
     EXPECT_EQ(calibrating, 0);
     EXPECT_TRUE(ButtonsShown());
     EXPECT_TRUE(WasSet(endListener));
-    EXPECT_EQ(scratch.debugLog(), std::string(kSeedLines) +
+    EXPECT_EQ(scratch.debugLog(), kSeedLines +
                                       "Calibrate1Dimension : Scale = [99 99] Offset = [0 0]\r\n"
                                       "Completes Calibration ..........r\n");
     EXPECT_EQ(QueryQozSerialValue(u"ScaleY").text, u"1.00000");

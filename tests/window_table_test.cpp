@@ -1,6 +1,6 @@
 // Classes, creation, placement, stacking, showing and hiding, as the
 // program relies on them and as they show on the screen.
-#include "window_test_support.h"
+#include "tests/support/window_system_test.h"
 
 namespace {
 
@@ -10,7 +10,7 @@ class WindowTableTest : public WindowSystemTest {
 protected:
     void SetUp() override {
         WindowSystemTest::SetUp();
-        RegisterRecordingClass(u"");
+        RegisterRecordingClass();
     }
     static HWND Create(LPCWSTR className, DWORD style, int x, int y, int width, int height,
                        HWND parent = nullptr) {
@@ -45,7 +45,7 @@ TEST_F(WindowTableTest, TheProgramWindowStays240By320OnAWideScreen) {
     EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 240);
     ProgramWindows windows = CreateProgramWindows();  // at CW_USEDEFAULT, then placed
     ASSERT_NE(windows.main, nullptr);
-    RunMessageLoop();
+    RunLoopUntilIdle();
     EXPECT_EQ(PixelAt(239, 100), kBlackPixel);  // its right border
     EXPECT_EQ(PixelAt(238, 100), kWhitePixel);
     EXPECT_EQ(PixelAt(240, 100), kDesktop);
@@ -58,16 +58,16 @@ TEST_F(WindowTableTest, TheProgramWindowStays240By320OnAWideScreen) {
 TEST_F(WindowTableTest, SetWindowPosHonoursItsFlags) {
     EXPECT_FALSE(SetWindowPos(nullptr, HWND_TOPMOST, 0, 0, 10, 10, 0));
     HWND window = Create(u"", WS_VISIBLE | WS_BORDER, 10, 10, 50, 50);
-    RunMessageLoop();
+    RunLoopUntilIdle();
     EXPECT_EQ(PixelAt(10, 10), kBlackPixel);
     EXPECT_TRUE(SetWindowPos(window, HWND_TOPMOST, 100, 100, 20, 20, SWP_NOSIZE));
-    RunMessageLoop();
+    RunLoopUntilIdle();
     EXPECT_EQ(PixelAt(10, 10), kDesktop);
     EXPECT_EQ(PixelAt(30, 30), kDesktop);
     EXPECT_EQ(PixelAt(149, 149), kBlackPixel);
     EXPECT_EQ(PixelAt(148, 148), kWhitePixel);
     EXPECT_TRUE(SetWindowPos(window, HWND_TOPMOST, 0, 0, 20, 20, SWP_NOMOVE));
-    RunMessageLoop();
+    RunLoopUntilIdle();
     EXPECT_EQ(PixelAt(119, 119), kBlackPixel);
     EXPECT_EQ(PixelAt(149, 149), kDesktop);
 }
@@ -76,25 +76,25 @@ TEST_F(WindowTableTest, ATopmostWindowStaysAboveLaterWindows) {
     HWND first = Create(u"", WS_VISIBLE | WS_BORDER, 0, 0, 100, 100);
     SetWindowPos(first, HWND_TOPMOST, 0, 0, 100, 100, 0);
     Create(u"", WS_VISIBLE | WS_BORDER, 50, 50, 100, 100);
-    RunMessageLoop();
+    RunLoopUntilIdle();
     EXPECT_EQ(PixelAt(99, 70), kBlackPixel);  // the first one's right border
     EXPECT_EQ(PixelAt(70, 50), kWhitePixel);  // the second's top border is covered
     EXPECT_EQ(PixelAt(120, 50), kBlackPixel);
     // Without topmost, the later window is the upper one.
     Create(u"", WS_VISIBLE | WS_BORDER, 100, 100, 100, 100);
-    RunMessageLoop();
+    RunLoopUntilIdle();
     EXPECT_EQ(PixelAt(120, 100), kBlackPixel);  // the third's top border, over the second
 }
 
 TEST_F(WindowTableTest, ShowingAndHidingRepaintWhatIsUncovered) {
     HWND window = Create(u"", WS_BORDER, 0, 0, 50, 50);
-    RunMessageLoop();
+    RunLoopUntilIdle();
     EXPECT_TRUE(messageLog.empty());  // created hidden: not painted
     EXPECT_EQ(PixelAt(0, 0), kDesktop);
     EXPECT_FALSE(ShowWindow(window, SW_SHOW));
     EXPECT_EQ(PixelAt(0, 0), kBlackPixel);  // the border at once
-    RunMessageLoop();
-    EXPECT_EQ(LoggedMessagesFor(window), std::vector<UINT>{WM_PAINT});
+    RunLoopUntilIdle();
+    EXPECT_TRUE(SequenceMatches(MessagesTo(window), {{WM_PAINT}}));
     EXPECT_EQ(PixelAt(10, 10), kWhitePixel);
     EXPECT_TRUE(ShowWindow(window, SW_SHOW));
     EXPECT_TRUE(ShowWindow(window, SW_HIDE));
@@ -105,7 +105,7 @@ TEST_F(WindowTableTest, ShowingAndHidingRepaintWhatIsUncovered) {
 
 TEST_F(WindowTableTest, HidingAChildRepaintsTheParentBeneathWithErasing) {
     ProgramWindows windows = CreateProgramWindows();
-    RunMessageLoop();
+    RunLoopUntilIdle();
     EXPECT_EQ(PixelAt(101, 2), kBlackPixel);  // the erase button's frame
     RECT painted{};
     BOOL fErase = TRUE;
@@ -118,8 +118,8 @@ TEST_F(WindowTableTest, HidingAChildRepaintsTheParentBeneathWithErasing) {
     };
     messageLog.clear();
     ShowWindow(windows.erase, SW_HIDE);
-    RunMessageLoop();
-    EXPECT_EQ(LoggedMessagesFor(windows.main), std::vector<UINT>{WM_PAINT});
+    RunLoopUntilIdle();
+    EXPECT_TRUE(SequenceMatches(MessagesTo(windows.main), {{WM_PAINT}}));
     EXPECT_EQ((std::vector<LONG>{painted.left, painted.top, painted.right, painted.bottom}),
               (std::vector<LONG>{100, 1, 130, 31}));
     EXPECT_FALSE(fErase);  // erased with the white class brush
@@ -127,7 +127,7 @@ TEST_F(WindowTableTest, HidingAChildRepaintsTheParentBeneathWithErasing) {
         for (int x = 101; x < 131; ++x) ASSERT_EQ(PixelAt(x, y), kWhitePixel) << x << "," << y;
     EXPECT_EQ(PixelAt(131, 2), kBlackPixel);  // the exit button is still there
     ShowWindow(windows.erase, SW_SHOW);
-    RunMessageLoop();
+    RunLoopUntilIdle();
     EXPECT_EQ(PixelAt(101, 2), kBlackPixel);
 }
 

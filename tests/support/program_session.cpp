@@ -1,4 +1,4 @@
-#include "program_session.h"
+#include "tests/support/program_session.h"
 
 #include "app/calibration_mode.h"
 #include "app/main_window.h"
@@ -10,29 +10,24 @@
 #include "platform/host/user32/window_system.h"
 #include "platform/host/user32/window_table.h"
 
-namespace qoz::bench {
-
 HWND StartProgramInProcess() {
-    host::ResetWindowSystemForTesting();
-    host::UseVirtualTime(true);
+    qoz::host::ResetWindowSystemForTesting();
+    qoz::host::UseVirtualTime(true);
     calibrating = 0;
     sampleIndex = 0;
     strokeIndex = 0;
     strokeLength = 0;
     RegisterMainWindowClass(nullptr, MainWindowProc);
     if (InitMainWindow(nullptr, SW_SHOW) == 0) return nullptr;
-    RunLoopUntilIdle();
     // The main window is the first one the program creates.
-    return host::WindowsInCreationOrder().front()->handle;
+    return qoz::host::WindowsInCreationOrder().front()->handle;
 }
 
 void RunLoopUntilIdle() {
-    // Without an input source an idle fetch ends the loop as a quit would.
+    // Once idle, with no input to wait for, a fetch ends the loop as a quit would.
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0)) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
 }
-
-}  // namespace qoz::bench

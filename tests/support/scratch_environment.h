@@ -1,11 +1,10 @@
-// A scratch directory for one test: its own settings file, debug log and
-// event namespace, so tests never see each other's or the user's state.
+// A scratch folder for one test or benchmark: its own settings file, debug
+// log and event namespace, so that runs never see each other's or the
+// user's state.
 #pragma once
 
 #include <filesystem>
 #include <string>
-
-#include "platform/platform.h"
 
 class ScratchEnvironment {
 public:
@@ -25,18 +24,11 @@ public:
     std::string registryText() const;
     void writeRegistryText(const std::string& text) const;
 
+    // Writes `text` as NAME in the folder; returns its path.
+    std::string writeFile(const std::string& name, const std::string& text) const;
+
 private:
     std::filesystem::path dir_;
 };
 
 std::string ReadWholeFile(const std::filesystem::path& path);
-
-// Reads a value of HKEY_CURRENT_USER\Software\QozSerial straight through the
-// platform's registry calls. Empty when the key or value is missing.
-struct StoredValue {
-    bool present = false;
-    DWORD type = 0;
-    std::u16string text;  // the data as UTF-16 units
-    DWORD size = 0;
-};
-StoredValue QueryQozSerialValue(const char16_t* name);

@@ -1,9 +1,8 @@
-#include "scratch_environment.h"
+#include "tests/support/scratch_environment.h"
 
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -45,23 +44,11 @@ void ScratchEnvironment::clearDebugLog() const {
 std::string ScratchEnvironment::registryText() const { return ReadWholeFile(registryPath()); }
 
 void ScratchEnvironment::writeRegistryText(const std::string& text) const {
-    std::ofstream(registryPath(), std::ios::binary) << text;
+    writeFile(registryPath().filename(), text);
 }
 
-StoredValue QueryQozSerialValue(const char16_t* name) {
-    StoredValue value;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\QozSerial", 0, KEY_ALL_ACCESS, &key) !=
-        ERROR_SUCCESS)
-        return value;
-    BYTE data[4096];
-    DWORD size = sizeof data;
-    if (RegQueryValueExW(key, name, nullptr, &value.type, data, &size) == ERROR_SUCCESS) {
-        value.present = true;
-        value.size = size;
-        value.text.resize(size / 2);
-        std::memcpy(value.text.data(), data, value.text.size() * 2);
-    }
-    RegCloseKey(key);
-    return value;
+std::string ScratchEnvironment::writeFile(const std::string& name, const std::string& text) const {
+    fs::path path = dir_ / name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path.string();
 }

@@ -1,13 +1,10 @@
-#include "scenario_support.h"
+#include "tests/support/screen_checks.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <regex>
 #include <sstream>
 
 namespace {
-
-constexpr std::chrono::seconds runPatience{60};
 
 std::string Hex(uint32_t pixel) {
     char text[16];
@@ -15,35 +12,7 @@ std::string Hex(uint32_t pixel) {
     return text;
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return text;
-}
-
 }  // namespace
-
-ChildResult RunQozcal(const ScratchEnvironment& scratch, const std::vector<std::string>& arguments) {
-    ChildLaunch launch;
-    launch.argv = {QOZCAL_PATH};
-    launch.argv.insert(launch.argv.end(), arguments.begin(), arguments.end());
-    launch.directory = scratch.dir();
-    return RunChild(launch, runPatience);
-}
-
-ChildResult RunScenario(const ScratchEnvironment& scratch, const std::string& name,
-                        const std::vector<std::string>& extra) {
-    std::vector<std::string> arguments = {"--headless",
-                                          "--virtual-time",
-                                          "--registry",
-                                          scratch.registryPath().string(),
-                                          "--debug-log",
-                                          scratch.debugLogPath().string(),
-                                          "--script",
-                                          std::string(QOZCAL_SCENARIO_DIR "/") + name};
-    arguments.insert(arguments.end(), extra.begin(), extra.end());
-    return RunQozcal(scratch, arguments);
-}
 
 PngImage Shot(const ScratchEnvironment& scratch, const std::string& name) {
     return ReadPng(scratch.dir() / name).value_or(PngImage{});
@@ -80,8 +49,8 @@ std::string ClientDifferences(const PngImage& image, const PixelSet& blackPixels
             uint32_t expected = blackPixels.count({x, y}) != 0 ? black : white;
             if (image.At(x, y) == expected) continue;
             if (count++ < 12)
-                differences << "(" << x << "," << y << ") is " << Hex(image.At(x, y))
-                            << " not " << Hex(expected) << "; ";
+                differences << "(" << x << "," << y << ") is " << Hex(image.At(x, y)) << " not "
+                            << Hex(expected) << "; ";
         }
     if (count > 12) differences << "and " << count - 12 << " more";
     return differences.str();
@@ -94,14 +63,4 @@ std::string AreaDifferences(const PngImage& image, const PngImage& reference, Ar
         for (int x = area.left; x <= area.right; ++x)
             if (image.At(x, y) != reference.At(x, y)) ++count;
     return count == 0 ? "" : std::to_string(count) + " pixels differ";
-}
-
-std::string SettingsText(const ScratchEnvironment& scratch, const std::string& name) {
-    std::istringstream text(scratch.registryText());
-    std::regex value("\"([^\"]*)\"=\"([^\"]*)\"\r?");
-    std::smatch match;
-    for (std::string line; std::getline(text, line);)
-        if (std::regex_match(line, match, value) && Lower(match[1]) == Lower(name))
-            return match[2];
-    return "(missing)";
 }

@@ -1,28 +1,21 @@
-// Scripted runs of the real qozcal binary, headless on the virtual clock, in
-// a scratch folder, and checks on the screenshots they leave.
+// Checks on screenshots of the simulated screen: which pixels of the main
+// window's client area are black, and whether two images agree.
 #pragma once
 
+#include <cstdint>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "child_process.h"
-#include "png_image.h"
-#include "scratch_environment.h"
+#include "tests/support/png_image.h"
+#include "tests/support/scratch_environment.h"
 
 constexpr uint32_t white = 0xFFFFFF;
 constexpr uint32_t black = 0x000000;
 
-// Runs qozcal with exactly these arguments in the scratch folder.
-ChildResult RunQozcal(const ScratchEnvironment& scratch, const std::vector<std::string>& arguments);
-
-// Replays tests/scenarios/NAME headless with --virtual-time, the scratch
-// folder's settings file and debug log, and any further arguments.
-ChildResult RunScenario(const ScratchEnvironment& scratch, const std::string& name,
-                        const std::vector<std::string>& extra = {});
-
-// The screenshot NAME that a scenario wrote; an empty image if there is none.
+// The screenshot NAME that a run wrote in the scratch folder; an empty image
+// if there is none.
 PngImage Shot(const ScratchEnvironment& scratch, const std::string& name);
 
 using Pixel = std::pair<int, int>;  // screen x, y
@@ -56,7 +49,3 @@ std::string ClientDifferences(const PngImage& image, const PixelSet& blackPixels
 
 // Empty when `area` holds the same pixels in both images.
 std::string AreaDifferences(const PngImage& image, const PngImage& reference, Area area);
-
-// The settings file's value NAME (compared without regard to case), or
-// "(missing)".
-std::string SettingsText(const ScratchEnvironment& scratch, const std::string& name);

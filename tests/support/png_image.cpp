@@ -1,4 +1,4 @@
-#include "png_image.h"
+#include "tests/support/png_image.h"
 
 #include <png.h>
 
@@ -20,6 +20,7 @@ std::optional<PngImage> ReadPng(const std::filesystem::path& path) {
     result.height = int(image.height);
     result.pixels.resize(size_t(result.width) * size_t(result.height));
     for (size_t i = 0; i < result.pixels.size(); ++i)
-        result.pixels[i] = uint32_t(rgb[3 * i]) << 16 | uint32_t(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
+        result.pixels[i] =
+            uint32_t(rgb[3 * i]) << 16 | uint32_t(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
     return result;
 }

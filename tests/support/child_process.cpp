@@ -1,0 +1,150 @@
+#include "tests/support/child_process.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <thread>
+
+#include "tests/support/scratch_environment.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+void RedirectTo(const fs::path& path, int descriptor) {
+    const char* target = path.empty() ? "/dev/null" : path.c_str();
+    int file = open(target, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (file < 0) _exit(126);
+    dup2(file, descriptor);
+    close(file);
+}
+
+void RemoveQuietly(const fs::path& folder) {
+    std::error_code ignored;
+    if (!folder.empty()) fs::remove_all(folder, ignored);
+}
+
+fs::path PrivateFolder(const char* purpose) {
+    std::string pattern = (fs::temp_directory_path() / purpose).string() + "-XXXXXX";
+    return mkdtemp(pattern.data()) != nullptr ? fs::path(pattern) : fs::path();
+}
+
+// Returns once the child has ended (without reaping it) or the deadline has
+// passed; true when it ended. A pidfd wakes the wait the moment it ends.
+bool AwaitEnd(const ChildProcess& child, Clock::time_point deadline) {
+    int handle = static_cast<int>(syscall(SYS_pidfd_open, child.pid, 0));
+    while (!ChildEnded(child) && Clock::now() < deadline) {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        pollfd end{handle, POLLIN, 0};
+        if (handle < 0 || poll(&end, 1, static_cast<int>(left.count())) < 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (handle >= 0) close(handle);
+    return ChildEnded(child);
+}
+
+// Reaps the ended child and notes what it cost; its wait status.
+int Reap(ChildProcess& child) {
+    int status = 0;
+    rusage usage{};
+    if (wait4(child.pid, &status, 0, &usage) != child.pid) status = -1;
+    child.elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - child.began);
+    child.peakKilobytes = usage.ru_maxrss;
+    child.pid = -1;
+    RemoveQuietly(child.programCopyFolder);
+    return status;
+}
+
+}  // namespace
+
+bool ChildEnded(const ChildProcess& child) {
+    siginfo_t info{};
+    return child.pid <= 0 ||
+           waitid(P_PID, static_cast<id_t>(child.pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+           info.si_pid == child.pid;
+}
+
+ChildProcess StartChild(const ChildLaunch& launch) {
+    ChildProcess child;
+    std::vector<std::string> arguments = launch.argv;
+    bool dropPrivileges = launch.unprivileged && geteuid() == 0;
+    if (dropPrivileges && !arguments.empty()) {
+        child.programCopyFolder = PrivateFolder("qozcal-program");
+        fs::path program = child.programCopyFolder / fs::path(arguments[0]).filename();
+        std::error_code failed;
+        fs::copy_file(arguments[0], program, failed);
+        chmod(child.programCopyFolder.c_str(), 0755);
+        arguments[0] = program.string();
+    }
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    child.began = Clock::now();
+    child.pid = fork();
+    if (child.pid < 0) RemoveQuietly(child.programCopyFolder);
+    if (child.pid != 0) return child;
+    for (const auto& [name, value] : launch.setEnvironment) setenv(name.c_str(), value.c_str(), 1);
+    for (const std::string& name : launch.unsetEnvironment) unsetenv(name.c_str());
+    int input = open("/dev/null", O_RDONLY);
+    dup2(input, STDIN_FILENO);
+    RedirectTo(launch.outputPath, STDOUT_FILENO);
+    RedirectTo(launch.errorPath, STDERR_FILENO);
+    if (!launch.directory.empty() && chdir(launch.directory.c_str()) != 0) _exit(126);
+    if (dropPrivileges &&
+        (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
+        _exit(125);
+    if (launch.function) {
+        int status = launch.function();
+        std::fflush(nullptr);
+        _exit(status);
+    }
+    execv(argv[0], argv.data());
+    _exit(127);
+}
+
+int WaitChild(ChildProcess& child, std::chrono::milliseconds patience) {
+    if (child.pid <= 0) return -1;
+    if (!AwaitEnd(child, Clock::now() + patience)) {
+        StopChild(child);
+        return -1;
+    }
+    int status = Reap(child);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool StopChild(ChildProcess& child) {
+    if (child.pid <= 0) return false;
+    kill(child.pid, SIGKILL);
+    int status = Reap(child);
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+ChildResult RunChild(ChildLaunch launch, std::chrono::milliseconds patience) {
+    fs::path folder = PrivateFolder("qozcal-child");
+    if (folder.empty()) return {};
+    if (launch.outputPath.empty()) launch.outputPath = folder / "stdout";
+    if (launch.errorPath.empty()) launch.errorPath = folder / "stderr";
+    ChildProcess child = StartChild(launch);
+    ChildResult result;
+    result.status = WaitChild(child, patience);
+    result.output = ReadWholeFile(launch.outputPath);
+    result.error = ReadWholeFile(launch.errorPath);
+    result.elapsed = child.elapsed;
+    result.peakKilobytes = child.peakKilobytes;
+    RemoveQuietly(folder);
+    return result;
+}
