@@ -10,13 +10,11 @@
 #include "platform/host/screen_input.h"
 #include "platform/host/user32/window_system.h"
 #include "platform/host/user32/window_table.h"
-#include "program_session.h"
 #include "settings/settings_store.h"
+#include "tests/support/program_session.h"
+#include "tests/support/scratch_environment.h"
 
 namespace {
-
-using qoz::bench::RunLoopUntilIdle;
-using qoz::bench::StartProgramInProcess;
 
 // The first message number free for a program's own use (WM_USER).
 constexpr UINT kOwnMessage = 0x0400;
@@ -58,11 +56,13 @@ LPARAM StrokePosition(int point, int step) {
 constexpr int kStrokePoints = STROKE_CAPACITY;
 
 void PenMoveInFullStroke(benchmark::State& state, int step) {
+    ScratchEnvironment scratch;
     HWND window = StartProgramInProcess();
     if (window == nullptr) {
         state.SkipWithError("the program did not start");
         return;
     }
+    RunLoopUntilIdle();  // the first paint
     SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, StrokePosition(0, step));
     for (int point = 1; point < kStrokePoints - 1; ++point)
         SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, StrokePosition(point, step));
@@ -96,11 +96,13 @@ BENCHMARK(BM_PenMoveInFullStrokeAcrossThePad)->UseRealTime();
 // the pause (free on the virtual clock) and the repaint of the next mark.
 // Only taps 1 to 4 are timed; the fifth, which publishes, is another figure.
 void BM_CalibrationTap(benchmark::State& state) {
+    ScratchEnvironment scratch;
     HWND window = StartProgramInProcess();
     if (window == nullptr) {
         state.SkipWithError("the program did not start");
         return;
     }
+    RunLoopUntilIdle();
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(ID_CALIBRATE, BN_CLICKED), 0);
     RunLoopUntilIdle();
     for (auto _ : state) {
@@ -117,6 +119,7 @@ BENCHMARK(BM_CalibrationTap)->UseRealTime();
 // (the whole file written beside the old one, synced and renamed, under the
 // lock), key closed.
 void BM_SettingsWrite(benchmark::State& state) {
+    ScratchEnvironment scratch;
     InitQOZCalRegistry();
     for (auto _ : state) {
         if (SetQOZRegistryValue(TEXT("SCALEX"), TEXT("1.12940")) != 1) {

@@ -3,17 +3,14 @@
 // ratios and targets. Exit status 1 when a target was missed.
 #include <benchmark/benchmark.h>
 
-#include "scratch_folder.h"
-#include "summary.h"
+#include "bench/summary.h"
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
-    qoz::bench::ScratchFolder();
     qoz::bench::SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     bool allMet = reporter.PrintSummary();
     benchmark::Shutdown();
-    qoz::bench::RemoveScratchFolder();
     return allMet ? 0 : 1;
 }
