@@ -48,7 +48,9 @@ protected:
     }
 
     void TearDown() override {
-        StopChild(qozcal);
+        // Asked to close, qozcal ends cleanly and leaves no event objects behind.
+        if (qozcal.pid > 0) kill(qozcal.pid, SIGTERM);
+        WaitChild(qozcal, 10s);
         StopChild(server);
     }
 
