@@ -28,9 +28,7 @@ ChildProcess StartWriter(int writes = writesPerRun) {
     ChildLaunch writer;
     writer.function = [writes] {
         HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, 0, nullptr, &key,
-                            nullptr) != ERROR_SUCCESS)
-            return 1;
+        if (CreateSettingsKey(&key) != ERROR_SUCCESS) return 1;
         for (int i = 0; i < writes; ++i)
             if (SetTextValue(key, u"ScaleX", i % 2 ? oldText : newText) != ERROR_SUCCESS) return 2;
         return 0;
@@ -59,8 +57,7 @@ std::string CheckFile(const ScratchEnvironment& scratch) {
 TEST(KilledWriter, LeavesTheOldOrTheNewValueAndLosesNothingElse) {
     ScratchEnvironment scratch;
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, 0, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(CreateSettingsKey(&key), ERROR_SUCCESS);
     ASSERT_EQ(SetTextValue(key, u"Driver", u"keep me"), ERROR_SUCCESS);
     ASSERT_EQ(SetTextValue(key, u"ScaleX", oldText), ERROR_SUCCESS);
     RegCloseKey(key);

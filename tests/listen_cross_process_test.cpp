@@ -16,9 +16,7 @@ using namespace std::chrono_literals;
 
 void WriteSetting(const char16_t* name, const std::u16string& text) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, 0, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(CreateSettingsKey(&key), ERROR_SUCCESS);
     ASSERT_EQ(SetTextValue(key, name, text), ERROR_SUCCESS);
     RegCloseKey(key);
 }

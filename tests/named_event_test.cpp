@@ -1,19 +1,20 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/mman.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/host/kernel32/named_event.h"
 #include "platform/platform.h"
+#include "tests/support/child_process.h"
 #include "tests/support/scratch_environment.h"
 
 namespace {
@@ -51,26 +52,20 @@ bool AwaitWaiters(const char16_t* name, int count) {
 
 // Waits for a child to end without reaping it: a killed process that is
 // still a zombie must already count as gone.
-void AwaitDeath(pid_t child) {
-    siginfo_t info{};
-    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT), 0);
+void AwaitDeath(const ChildProcess& child) {
+    ASSERT_TRUE(Eventually([&] { return ChildEnded(child); }));
 }
 
-int Reap(pid_t child) {
-    int status = 0;
-    if (waitpid(child, &status, 0) != child) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+ChildProcess StartForked(std::function<int()> function) {
+    return StartChild({.function = std::move(function)});
 }
 
 // A child process that opens the event and waits on it, exiting 0 when
 // released and 1 when the wait times out.
-pid_t SpawnWaiter(const char16_t* name, DWORD timeoutMs) {
-    pid_t child = fork();
-    if (child == 0) {
-        HANDLE event = OpenEvent(name);
-        _exit(WaitForSingleObject(event, timeoutMs) == WAIT_OBJECT_0 ? 0 : 1);
-    }
-    return child;
+ChildProcess SpawnWaiter(const char16_t* name, DWORD timeoutMs) {
+    return StartForked([=] {
+        return WaitForSingleObject(OpenEvent(name), timeoutMs) == WAIT_OBJECT_0 ? 0 : 1;
+    });
 }
 
 class NamedEvent : public ::testing::Test {
@@ -124,21 +119,20 @@ TEST_F(NamedEvent, ASetReleasesAThreadInATimedWait) {
 
 TEST_F(NamedEvent, AutoResetSetReleasesExactlyOneOfTwoWaitingProcesses) {
     HANDLE event = OpenEvent(u"CALSTARTEVENT");
-    pid_t first = SpawnWaiter(u"CALSTARTEVENT", 20000);
-    pid_t second = SpawnWaiter(u"CALSTARTEVENT", 20000);
+    ChildProcess first = SpawnWaiter(u"CALSTARTEVENT", 20000);
+    ChildProcess second = SpawnWaiter(u"CALSTARTEVENT", 20000);
     ASSERT_TRUE(AwaitWaiters(u"CALSTARTEVENT", 2));
     SetEvent(event);
 
-    int status = 0;
-    pid_t woken = waitpid(-1, &status, 0);
-    ASSERT_TRUE(woken == first || woken == second);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    pid_t other = woken == first ? second : first;
+    ASSERT_TRUE(Eventually([&] { return ChildEnded(first) || ChildEnded(second); }));
+    ChildProcess& woken = ChildEnded(first) ? first : second;
+    ChildProcess& other = ChildEnded(first) ? second : first;
+    EXPECT_EQ(WaitChild(woken, kPatience), 0);
     std::this_thread::sleep_for(200ms);
-    EXPECT_EQ(waitpid(other, &status, WNOHANG), 0) << "the second waiter was released too";
+    EXPECT_FALSE(ChildEnded(other)) << "the second waiter was released too";
 
     SetEvent(event);
-    EXPECT_EQ(Reap(other), 0);
+    EXPECT_EQ(WaitChild(other, kPatience), 0);
     CloseHandle(event);
 }
 
@@ -225,15 +219,15 @@ TEST_F(NamedEvent, AutoResetPulseReleasesOneWaiterAndKeepsNothingPending) {
 
 TEST_F(NamedEvent, AWaiterKilledWhileWaitingDoesNotSwallowTheNextSet) {
     HANDLE event = OpenEvent(u"E");
-    pid_t child = SpawnWaiter(u"E", INFINITE);
+    ChildProcess child = SpawnWaiter(u"E", INFINITE);
     ASSERT_TRUE(AwaitWaiters(u"E", 1));
-    kill(child, SIGKILL);
+    kill(child.pid, SIGKILL);
     AwaitDeath(child);
 
     EXPECT_TRUE(SetEvent(event));
     EXPECT_EQ(WaitForSingleObject(event, 2000), WAIT_OBJECT_0);
     EXPECT_EQ(WaitersOn(u"E"), 0);
-    EXPECT_EQ(Reap(child), 128 + SIGKILL);
+    EXPECT_TRUE(StopChild(child)) << "it died of the kill";
     CloseHandle(event);
 }
 
@@ -241,18 +235,17 @@ TEST_F(NamedEvent, AProcessKilledHoldingTheLockDoesNotWedgeTheOthers) {
     HANDLE event = OpenEvent(u"E");
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
-    pid_t child = fork();
-    if (child == 0) {
+    ChildProcess child = StartForked([&] {
         qoz::host::EventOpening opening = qoz::host::OpenNamedEvent(u"E", false, false);
         pthread_mutex_lock(&opening.mapping.state->lock);
         char byte = 1;
-        if (write(ready[1], &byte, 1) != 1) _exit(2);
+        if (write(ready[1], &byte, 1) != 1) return 2;
         pause();
-        _exit(0);
-    }
+        return 0;
+    });
     char byte = 0;
     ASSERT_EQ(read(ready[0], &byte, 1), 1);
-    kill(child, SIGKILL);
+    kill(child.pid, SIGKILL);
     AwaitDeath(child);
 
     std::atomic<DWORD> result{WAIT_FAILED};
@@ -261,7 +254,7 @@ TEST_F(NamedEvent, AProcessKilledHoldingTheLockDoesNotWedgeTheOthers) {
     EXPECT_TRUE(SetEvent(event));
     waiter.join();
     EXPECT_EQ(result.load(), WAIT_OBJECT_0);
-    Reap(child);
+    StopChild(child);
     close(ready[0]);
     close(ready[1]);
     CloseHandle(event);
@@ -269,15 +262,15 @@ TEST_F(NamedEvent, AProcessKilledHoldingTheLockDoesNotWedgeTheOthers) {
 
 TEST_F(NamedEvent, ACreatorThatDiedHalfWayLeavesAnObjectTheNextCreatorMakesAnew) {
     std::string objectName = *qoz::host::SharedEventObjectName(u"E");
-    pid_t child = fork();
-    if (child == 0) {
+    ChildProcess child = StartForked([&] {
         int fd = shm_open(objectName.c_str(), O_RDWR | O_CREAT, 0600);
         flock(fd, LOCK_EX);
-        if (ftruncate(fd, 4096) != 0) _exit(2);
+        if (ftruncate(fd, 4096) != 0) return 2;
         raise(SIGKILL);
-    }
+        return 0;
+    });
     AwaitDeath(child);
-    Reap(child);
+    StopChild(child);
 
     HANDLE event = OpenEvent(u"E", TRUE, TRUE);
     ASSERT_NE(event, nullptr);
@@ -330,14 +323,13 @@ TEST_F(NamedEvent, AProcessThatEndedWithoutClosingNoLongerKeepsTheEvent) {
     int toParent[2];
     ASSERT_EQ(pipe(toChild), 0);
     ASSERT_EQ(pipe(toParent), 0);
-    pid_t child = fork();
-    if (child == 0) {
+    ChildProcess child = StartForked([&] {
         OpenEvent(u"E", TRUE, TRUE);
         char byte = 1;
-        if (write(toParent[1], &byte, 1) != 1) _exit(2);
-        if (read(toChild[0], &byte, 1) != 1) _exit(2);
-        _exit(0);  // ends without closing its handle
-    }
+        if (write(toParent[1], &byte, 1) != 1) return 2;
+        if (read(toChild[0], &byte, 1) != 1) return 2;
+        return 0;  // ends without closing its handle
+    });
     char byte = 0;
     ASSERT_EQ(read(toParent[0], &byte, 1), 1);
     HANDLE event = OpenEvent(u"E");
@@ -346,7 +338,7 @@ TEST_F(NamedEvent, AProcessThatEndedWithoutClosingNoLongerKeepsTheEvent) {
     CloseHandle(event);
 
     ASSERT_EQ(write(toChild[1], &byte, 1), 1);
-    EXPECT_EQ(Reap(child), 0);
+    EXPECT_EQ(WaitChild(child, kPatience), 0);
     event = OpenEvent(u"E");
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
@@ -356,13 +348,8 @@ TEST_F(NamedEvent, AProcessThatEndedWithoutClosingNoLongerKeepsTheEvent) {
 
 TEST_F(NamedEvent, AForkChildUsesAnInheritedHandleWithoutBecomingAnOpener) {
     HANDLE event = OpenEvent(u"E");
-    pid_t child = fork();
-    if (child == 0) {
-        bool set = SetEvent(event);
-        bool closed = CloseHandle(event);
-        _exit(set && closed ? 0 : 1);
-    }
-    EXPECT_EQ(Reap(child), 0);
+    ChildProcess child = StartForked([&] { return SetEvent(event) && CloseHandle(event) ? 0 : 1; });
+    EXPECT_EQ(WaitChild(child, kPatience), 0);
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
     HANDLE again = OpenEvent(u"E");
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));

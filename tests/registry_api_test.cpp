@@ -17,14 +17,6 @@ namespace fs = std::filesystem;
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
 
-namespace {
-
-LONG CreateSettingsKey(HKEY* key, DWORD* disposition = nullptr) {
-    return RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, 0, nullptr, key, disposition);
-}
-
-}  // namespace
-
 // ---- The calls as the program uses them ---------------------------------------
 
 TEST(RegistryApi, CreateSetQueryAndReopenTheSettingsKey) {

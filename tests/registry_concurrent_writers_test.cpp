@@ -44,8 +44,7 @@ int WriteMany(const std::string& prefix) {
 TEST(RegistryConcurrentWriters, TwoProcessesWritingAtOnceLoseNothing) {
     ScratchEnvironment scratch;
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, 0, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(CreateSettingsKey(&key), ERROR_SUCCESS);
     RegCloseKey(key);
 
     int start[2];
@@ -78,8 +77,7 @@ TEST(RegistryConcurrentWriters, TwoProcessesWritingAtOnceLoseNothing) {
 TEST(RegistryConcurrentWriters, AWriterWaitsForTheLockAndAKilledHolderReleasesIt) {
     ScratchEnvironment scratch;
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, 0, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(CreateSettingsKey(&key), ERROR_SUCCESS);
     RegCloseKey(key);
 
     int locked[2];

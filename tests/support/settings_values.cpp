@@ -4,6 +4,11 @@
 #include <regex>
 #include <sstream>
 
+LONG CreateSettingsKey(HKEY* key, DWORD* disposition) {
+    return RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, 0, nullptr, key,
+                           disposition);
+}
+
 LONG SetTextValue(HKEY key, const char16_t* name, std::u16string_view text) {
     return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),
                           static_cast<DWORD>(text.size() * 2));

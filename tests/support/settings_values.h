@@ -18,6 +18,9 @@ inline const std::string kSeedLines =
     "AddQOZRegistryItem : Successed - [2] [OffsetX] - [0]\r\n"
     "AddQOZRegistryItem : Successed - [2] [OffsetY] - [0]\r\n";
 
+// RegCreateKeyExW of HKEY_CURRENT_USER\Software\QozSerial.
+LONG CreateSettingsKey(HKEY* key, DWORD* disposition = nullptr);
+
 // A REG_SZ value of exactly these UTF-16 units, without a terminator.
 LONG SetTextValue(HKEY key, const char16_t* name, std::u16string_view text);
 
