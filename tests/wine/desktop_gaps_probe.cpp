@@ -11,7 +11,7 @@
 #include <cwchar>
 
 #include "platform/platform.h"
-#include "raw_desktop_calls.h"
+#include "tests/wine/raw_desktop_calls.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "raw_desktop_calls.h"
+#include "tests/wine/raw_desktop_calls.h"
 
 ATOM RawRegisterClassW(const WNDCLASSW* windowClass) { return RegisterClassW(windowClass); }
 
