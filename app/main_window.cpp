@@ -23,8 +23,8 @@ void RegisterMainWindowClass(HINSTANCE instance, WNDPROC windowProcedure) {
 }
 
 HWND CreateMainWindow(HINSTANCE instance) {
-    HWND window = CreateWindowExW(0, mainWindowClass, mainWindowTitle, WS_VISIBLE | WS_BORDER, 0,
-                                  0, CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL, instance, NULL);
+    HWND window = CreateWindowExW(0, mainWindowClass, mainWindowTitle, WS_VISIBLE | WS_BORDER, 0, 0,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL, instance, NULL);
     SetWindowPos(window, HWND_TOPMOST, 0, 0, 240, 320, 0);
     return window;
 }
@@ -38,7 +38,8 @@ static HWND CreateToolButton(HWND window, HINSTANCE instance, LPCWSTR caption, i
 void CreateToolButtons(HWND window, HINSTANCE instance) {
     eraseButton = CreateToolButton(window, instance, TEXT("삭제"), ID_ERASE, 100, 30);
     exitButton = CreateToolButton(window, instance, TEXT("종료"), ID_EXIT, 130, 30);
-    calibrateButton = CreateToolButton(window, instance, TEXT("Calibration"), ID_CALIBRATE, 160, 80);
+    calibrateButton =
+        CreateToolButton(window, instance, TEXT("Calibration"), ID_CALIBRATE, 160, 80);
 }
 
 void ShowToolButtons(int show) {

@@ -39,49 +39,49 @@ static void RunCommand(HWND window, WPARAM wParam) {
     calibrating = 0;
     sampleIndex = 0;
     switch (LOWORD(wParam)) {
-    case ID_ERASE:
-        strokeLength = 0;
-        InvalidateRect(window, NULL, TRUE);
-        break;
-    case ID_EXIT:
-        SendMessageW(window, WM_DESTROY, 0, 0);
-        break;
-    case ID_CALIBRATE:
-        ShowToolButtons(0);
-        calibrating = 1;
-        InvalidateRect(window, NULL, TRUE);
-        SignalCalibrationStart();
-        break;
+        case ID_ERASE:
+            strokeLength = 0;
+            InvalidateRect(window, NULL, TRUE);
+            break;
+        case ID_EXIT:
+            SendMessageW(window, WM_DESTROY, 0, 0);
+            break;
+        case ID_CALIBRATE:
+            ShowToolButtons(0);
+            calibrating = 1;
+            InvalidateRect(window, NULL, TRUE);
+            SignalCalibrationStart();
+            break;
     }
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_LBUTTONDOWN:
-        BeginStroke(lParam);
-        RequestPadRepaint(window);
-        return 0;
-    case WM_MOUSEMOVE:
-        ExtendStroke(lParam);
-        RequestPadRepaint(window);
-        return 0;
-    case WM_LBUTTONUP:
-        EndStroke(lParam);
-        RequestPadRepaint(window);
-        if (calibrating == 1) CompleteCalibrationTap(window);
-        return 0;
-    case WM_COMMAND:
-        RunCommand(window, wParam);
-        return 0;
-    case WM_KEYUP:
-        StartCalibration(window);
-        return 0;
-    case WM_PAINT:
-        PaintMainWindow(window);
-        return 0;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
+        case WM_LBUTTONDOWN:
+            BeginStroke(lParam);
+            RequestPadRepaint(window);
+            return 0;
+        case WM_MOUSEMOVE:
+            ExtendStroke(lParam);
+            RequestPadRepaint(window);
+            return 0;
+        case WM_LBUTTONUP:
+            EndStroke(lParam);
+            RequestPadRepaint(window);
+            if (calibrating == 1) CompleteCalibrationTap(window);
+            return 0;
+        case WM_COMMAND:
+            RunCommand(window, wParam);
+            return 0;
+        case WM_KEYUP:
+            StartCalibration(window);
+            return 0;
+        case WM_PAINT:
+            PaintMainWindow(window);
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }

@@ -27,8 +27,8 @@ void BM_EmptyMessageRoundTrip(benchmark::State& state) {
     windowClass.lpfnWndProc = EmptyProcedure;
     windowClass.lpszClassName = TEXT("qozcal-bench-empty");
     RegisterClassW(&windowClass);
-    HWND window = CreateWindowExW(0, TEXT("qozcal-bench-empty"), TEXT(""), 0, 0, 0, 10, 10,
-                                  nullptr, nullptr, nullptr, nullptr);
+    HWND window = CreateWindowExW(0, TEXT("qozcal-bench-empty"), TEXT(""), 0, 0, 0, 10, 10, nullptr,
+                                  nullptr, nullptr, nullptr);
     if (window == nullptr) {
         state.SkipWithError("the window was not created");
         return;
@@ -74,7 +74,8 @@ void PenMoveInFullStroke(benchmark::State& state, int step) {
         SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, last);
         RunLoopUntilIdle();
     }
-    if (strokeLength != kStrokePoints - 1) state.SkipWithError("the stroke was not 255 points long");
+    if (strokeLength != kStrokePoints - 1)
+        state.SkipWithError("the stroke was not 255 points long");
     // The segment into the last point starts on the point before it.
     LPARAM before = StrokePosition(kStrokePoints - 2, step);
     POINT origin = qoz::host::ClientOrigin(*qoz::host::LookUpWindow(window));

@@ -33,8 +33,14 @@ std::string CalibrationWithoutShots() {
 
 std::vector<std::string> SimulatorRun(const ScratchEnvironment& scratch,
                                       const std::string& script) {
-    return {QOZCAL_SIMULATOR_PATH, "--headless", "--virtual-time", "--script", script,
-            "--registry", scratch.registryPath().string(), "--debug-log",
+    return {QOZCAL_SIMULATOR_PATH,
+            "--headless",
+            "--virtual-time",
+            "--script",
+            script,
+            "--registry",
+            scratch.registryPath().string(),
+            "--debug-log",
             scratch.debugLogPath().string()};
 }
 

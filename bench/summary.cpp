@@ -30,7 +30,8 @@ const Figure kFigures[] = {
     {"BM_CalibrationTap", "calibration tap (taps 1 to 4)", kMessage},
     {"BM_SettingsWrite", "settings write", kMessage},
     {"BM_StartUpToFirstPaint", "start-up to first paint (process)", kProcess, 50e-3},
-    {"BM_WholeCalibration", "whole calibration (process)", kProcess, 0, "BM_StartUpToFirstPaint", 2},
+    {"BM_WholeCalibration", "whole calibration (process)", kProcess, 0, "BM_StartUpToFirstPaint",
+     2},
 };
 
 std::string Duration(double seconds) {
@@ -50,9 +51,10 @@ void SummaryReporter::ReportRuns(const std::vector<Run>& runs) {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
         if (run.error_occurred) failures_[run.run_name.function_name] = run.error_message;
-        if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0) continue;
+        if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0)
+            continue;
         secondsPerIteration_[run.run_name.function_name].push_back(run.real_accumulated_time /
-                                                                    double(run.iterations));
+                                                                   double(run.iterations));
     }
 }
 

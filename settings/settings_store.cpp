@@ -63,8 +63,9 @@ int GetQOZRegistryValue(LPCWSTR name, LPWSTR buffer) {
         return 1;
     }
 
-    NKDbgPrintfW(TEXT("GetQOZRegistryValue : ERROR - dwSize = [%d] dwType = [%d] Result = [%d]\r\n"),
-                 size, type, result);
+    NKDbgPrintfW(
+        TEXT("GetQOZRegistryValue : ERROR - dwSize = [%d] dwType = [%d] Result = [%d]\r\n"), size,
+        type, result);
     RegCloseKey(key);
     return 0;
 }

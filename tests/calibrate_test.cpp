@@ -112,10 +112,10 @@ TEST_F(Calibrate, DegenerateTapsKeepThePreviousSettingsAndStillSignalTheEnd) {
     std::string before = scratch.registryText();
     scratch.clearDebugLog();
 
-    const float zeroX[] = {0, 0, 0, 0, 0};           // R = L exactly
-    const float sameX[] = {100, 100, 100, 100, 100};  // one point: R - L is rounding only
-    const float sameY[] = {50, 50, 50, 50, 50};       // B = T
-    const float closeY[] = {50, 50, 50.2f, 50.2f, 50}; // a fifth of a pixel apart
+    const float zeroX[] = {0, 0, 0, 0, 0};              // R = L exactly
+    const float sameX[] = {100, 100, 100, 100, 100};    // one point: R - L is rounding only
+    const float sameY[] = {50, 50, 50, 50, 50};         // B = T
+    const float closeY[] = {50, 50, 50.2f, 50.2f, 50};  // a fifth of a pixel apart
     Calibrate1Dimension(zeroX, goodY);
     EXPECT_TRUE(EndEventWasSet());
     Calibrate1Dimension(sameX, goodY);

@@ -23,9 +23,9 @@ TEST(FullCalibration, WritesTheSeedsThenTheFitAndTheCompletionInOrder) {
     ChildResult run = RunScript(scratch, {.script = Scenario("full-calibration.pen")});
     ASSERT_EQ(run.status, 0) << run.error;
     EXPECT_EQ(run.error, "");
-    EXPECT_EQ(scratch.debugLog(),
-              kSeedLines + "Calibrate1Dimension : Scale = [99 99] Offset = [0 0]\r\n" +
-                  completionLine);
+    EXPECT_EQ(
+        scratch.debugLog(),
+        kSeedLines + "Calibrate1Dimension : Scale = [99 99] Offset = [0 0]\r\n" + completionLine);
     EXPECT_EQ(SettingsText(scratch, "ScaleX"), "0.99999");
     EXPECT_EQ(SettingsText(scratch, "ScaleY"), "1.00000");
     EXPECT_PRED1(NearZeroSetting, SettingsText(scratch, "OffsetX"));
@@ -57,9 +57,9 @@ TEST(FullCalibration, PaintsTheFifthTapsOwnStrokeOnceThePadIsBack) {
     ChildResult run = RunScript(scratch, {.script = Scenario("fifth-tap-stroke.pen")});
     ASSERT_EQ(run.status, 0) << run.error;
     // The centre sample takes no part in the fit.
-    EXPECT_EQ(scratch.debugLog(),
-              kSeedLines + "Calibrate1Dimension : Scale = [99 99] Offset = [0 0]\r\n" +
-                  completionLine);
+    EXPECT_EQ(
+        scratch.debugLog(),
+        kSeedLines + "Calibrate1Dimension : Scale = [99 99] Offset = [0 0]\r\n" + completionLine);
     // From the first move (screen 125,161) to the lift (125,171), last point
     // not drawn; the pen-down point is not part of the line.
     EXPECT_EQ(ClientDifferences(Shot(scratch, "done.png"), StraightLine({125, 161}, {125, 171}),

@@ -82,7 +82,7 @@ TEST(Display, IsRequiredWithoutHeadlessAndItsAbsenceSaysSo) {
     ScratchEnvironment scratch;
     ChildLaunch launch;
     launch.argv = {QOZCAL_PATH, "--registry", scratch.registryPath().string(), "--debug-log",
-                 scratch.debugLogPath().string()};
+                   scratch.debugLogPath().string()};
     launch.unsetEnvironment = {"DISPLAY", "WAYLAND_DISPLAY"};
     launch.directory = scratch.dir();
     ChildResult run = RunChild(launch, std::chrono::seconds(30));

@@ -31,9 +31,9 @@ TEST(CommandLineOptions, DefaultToAPortraitScreenInAWindowAtZoomTwo) {
 }
 
 TEST(CommandLineOptions, TakeValuesAfterASpaceOrAnEqualsSign) {
-    CommandLine result = Parse({"--screen", "320x240", "--registry=/tmp/r.reg", "--debug-log",
-                                "d.log", "--script", "s.pen", "--headless", "--virtual-time",
-                                "--zoom=8"});
+    CommandLine result =
+        Parse({"--screen", "320x240", "--registry=/tmp/r.reg", "--debug-log", "d.log", "--script",
+               "s.pen", "--headless", "--virtual-time", "--zoom=8"});
     ASSERT_EQ(result.action, CommandLine::Action::Run) << result.error;
     EXPECT_EQ(result.options.screenWidth, 320);
     EXPECT_EQ(result.options.screenHeight, 240);
@@ -54,12 +54,12 @@ TEST(CommandLineOptions, AcceptScreenSidesFromOneTo4096) {
 TEST(CommandLineOptions, HelpAndVersionWinOverRunning) {
     EXPECT_EQ(Parse({"--headless", "--help"}).action, CommandLine::Action::ShowHelp);
     EXPECT_EQ(Parse({"--version"}).action, CommandLine::Action::ShowVersion);
-    EXPECT_TRUE(std::regex_match(qoz::sim::VersionText(),
-                                 std::regex("qozcal [0-9]+\\.[0-9]+\\.[0-9]+\n")));
+    EXPECT_TRUE(
+        std::regex_match(qoz::sim::VersionText(), std::regex("qozcal [0-9]+\\.[0-9]+\\.[0-9]+\n")));
     std::string usage = qoz::sim::UsageText();
-    for (const char* option : {"--screen WxH", "--registry FILE", "--debug-log FILE",
-                               "--script FILE", "--headless", "--virtual-time", "--zoom N",
-                               "--help", "--version"})
+    for (const char* option :
+         {"--screen WxH", "--registry FILE", "--debug-log FILE", "--script FILE", "--headless",
+          "--virtual-time", "--zoom N", "--help", "--version"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
 

@@ -73,10 +73,9 @@ TEST_F(DebugOutput, AnUnwritableLogFallsBackToStandardErrorWithOneNotice) {
     };
     ChildResult run = RunChild(launch, std::chrono::seconds(30));
     ASSERT_EQ(run.status, 0);
-    EXPECT_EQ(run.error,
-              "qozcal: cannot write debug log " + missing.string() +
-                  ": No such file or directory; debug lines go to standard error\n"
-                  "first\r\nsecond\r\nthird\r\n");
+    EXPECT_EQ(run.error, "qozcal: cannot write debug log " + missing.string() +
+                             ": No such file or directory; debug lines go to standard error\n"
+                             "first\r\nsecond\r\nthird\r\n");
     EXPECT_FALSE(fs::exists(missing));
 }
 

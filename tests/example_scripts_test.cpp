@@ -39,8 +39,8 @@ std::string ReplayBreach(const std::vector<ScriptStep>& steps) {
         if (input.kind == RawInput::Kind::Pen && input.pen == PenAction::Move &&
             waitedSinceInput < movePacing)
             return where + "a move less than 20 ms after the input before it";
-        if (input.kind == RawInput::Kind::Pen && input.pen == PenAction::Move &&
-            input.x == lastX && input.y == lastY)
+        if (input.kind == RawInput::Kind::Pen && input.pen == PenAction::Move && input.x == lastX &&
+            input.y == lastY)
             return where + "a move to where the pen already is";
         if (input.kind == RawInput::Kind::Pen && input.pen == PenAction::Up &&
             (input.x != lastX || input.y != lastY))

@@ -32,8 +32,7 @@ TEST(DeadListeners, DoNotWedgeTheEventForTheNextOne) {
     auto began = std::chrono::steady_clock::now();
     EXPECT_EQ(next.Finish(), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - began, 5s) << "the end took too long to arrive";
-    EXPECT_EQ(next.Output().substr(0, 35),
-              "CALENDEVENT\nScaleX=0.99999\nScaleY=1");
+    EXPECT_EQ(next.Output().substr(0, 35), "CALENDEVENT\nScaleX=0.99999\nScaleY=1");
 }
 
 }  // namespace

@@ -40,13 +40,16 @@ ChildProcess StartWriter(int writes = writesPerRun) {
 std::string CheckFile(const ScratchEnvironment& scratch) {
     qoz::host::ParseResult parsed = qoz::host::ParseRegistry(scratch.registryText());
     if (parsed.error)
-        return "does not parse: line " + std::to_string(parsed.error->line) + ": " + parsed.error->reason;
-    std::optional<size_t> key = qoz::host::FindKey(parsed.registry, {u"HKEY_CURRENT_USER", u"Software", u"QozSerial"});
+        return "does not parse: line " + std::to_string(parsed.error->line) + ": " +
+               parsed.error->reason;
+    std::optional<size_t> key =
+        qoz::host::FindKey(parsed.registry, {u"HKEY_CURRENT_USER", u"Software", u"QozSerial"});
     if (!key) return "the key is gone";
     auto text = [&](std::u16string_view name) -> std::u16string {
         const qoz::host::RegistryValue* value = qoz::host::FindValue(parsed.registry, *key, name);
         if (value == nullptr || value->type != REG_SZ) return u"(none)";
-        return std::u16string(reinterpret_cast<const char16_t*>(value->data.data()), value->data.size() / 2);
+        return std::u16string(reinterpret_cast<const char16_t*>(value->data.data()),
+                              value->data.size() / 2);
     };
     std::u16string scale = text(u"ScaleX");
     if (scale != oldText && scale != newText) return "ScaleX holds neither text";

@@ -42,10 +42,10 @@ TEST(TwoSimulators, CalibratingAtOnceBothEndAndTheFileHoldsOneWholeSet) {
     // listener has taken the first.
     auto simulator = [&](const TapList& taps, const std::string& name) {
         std::string script = scratch.writeFile(name + ".pen", CalibrationScript(taps, true, 600));
-        ChildLaunch launch = ScriptLaunch(
-            scratch, {.script = script,
-                      .debugLog = (scratch.dir() / (name + ".log")).string(),
-                      .realTime = true});
+        ChildLaunch launch =
+            ScriptLaunch(scratch, {.script = script,
+                                   .debugLog = (scratch.dir() / (name + ".log")).string(),
+                                   .realTime = true});
         launch.errorPath = scratch.dir() / (name + ".err");
         return StartChild(launch);
     };

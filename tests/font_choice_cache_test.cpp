@@ -65,9 +65,9 @@ TEST_F(FontChoiceCache, IgnoresADamagedOrForeignCacheFile) {
     RememberFontChoice({fontFile.string(), 0});
     std::string good = ReadWholeFile(CacheFile());
     ASSERT_FALSE(good.empty());
-    for (std::string damaged : {std::string(""), std::string("garbage\n"),
-                                good.substr(0, good.size() / 2),
-                                "qozcal caption font 2" + good.substr(good.find('\n'))}) {
+    for (std::string damaged :
+         {std::string(""), std::string("garbage\n"), good.substr(0, good.size() / 2),
+          "qozcal caption font 2" + good.substr(good.find('\n'))}) {
         std::ofstream(CacheFile(), std::ios::trunc) << damaged;
         EXPECT_FALSE(RecallFontChoice()) << damaged;
     }

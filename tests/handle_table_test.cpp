@@ -44,8 +44,9 @@ TEST(HandleTable, KindsDoNotMixAndForeignValuesFindNothing) {
     int local = 0;
     auto value = reinterpret_cast<uintptr_t>(window);
     EXPECT_EQ(value % 4, 0u);
-    for (uintptr_t foreign : {uintptr_t(0), value + 1, value + 2, value + 4, value | (uintptr_t(1) << 28),
-                              uintptr_t(0x80000001u), reinterpret_cast<uintptr_t>(&local)})
+    for (uintptr_t foreign :
+         {uintptr_t(0), value + 1, value + 2, value + 4, value | (uintptr_t(1) << 28),
+          uintptr_t(0x80000001u), reinterpret_cast<uintptr_t>(&local)})
         EXPECT_EQ(windows.Find(reinterpret_cast<HANDLE>(foreign)), nullptr) << std::hex << foreign;
 }
 

@@ -47,8 +47,8 @@ protected:
 
 TEST_F(InputRoutingTest, PenMessagesCarryClientCoordinatesAndOnlyWhileDown) {
     Start();
-    auto messages = Play({Move(40, 40), Up(40, 40), Down(50, 60), Move(51, 62), Up(52, 64),
-                          Move(53, 65)});
+    auto messages =
+        Play({Move(40, 40), Up(40, 40), Down(50, 60), Move(51, 62), Up(52, 64), Move(53, 65)});
     EXPECT_TRUE(SequenceMatches(messages, {{WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(49, 59)},
                                            {WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(50, 61)},
                                            {WM_LBUTTONUP, 0, MAKELPARAM(51, 63)}}));

@@ -108,8 +108,10 @@ TEST_F(Listen, GivingUpBeforeTheCountEndsWithStatusOne) {
 }
 
 TEST_F(Listen, BadOptionsEndWithStatusTwo) {
-    for (std::vector<std::string> arguments :
-         {std::vector<std::string>{"--count"}, {"--count", "-3"}, {"--timeout", "soon"}, {"--loud"}}) {
+    for (std::vector<std::string> arguments : {std::vector<std::string>{"--count"},
+                                               {"--count", "-3"},
+                                               {"--timeout", "soon"},
+                                               {"--loud"}}) {
         Listener listener(scratch, arguments);
         EXPECT_EQ(listener.Finish(), 2) << arguments.back();
         EXPECT_EQ(listener.Rest(), "");

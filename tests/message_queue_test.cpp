@@ -57,13 +57,19 @@ TEST_F(MessageQueueTest, InputThenQuitThenPaintThenWaiting) {
 TEST_F(MessageQueueTest, InputArrivesInOrderAndInputForNoWindowIsSkipped) {
     UpdateWindow(window);
     // The first pen-down and -up land on the border, which takes nothing.
-    input.arrived = {RawInput::Pen(PenAction::Down, 0, 0), RawInput::Pen(PenAction::Up, 0, 0),
-                     RawInput::Pen(PenAction::Down, 3, 3), RawInput::Pen(PenAction::Move, 6, 7),
-                     RawInput::Key(VK_SPACE), RawInput::Pen(PenAction::Up, 8, 9)};
+    input.arrived = {RawInput::Pen(PenAction::Down, 0, 0),
+                     RawInput::Pen(PenAction::Up, 0, 0),
+                     RawInput::Pen(PenAction::Down, 3, 3),
+                     RawInput::Pen(PenAction::Move, 6, 7),
+                     RawInput::Key(VK_SPACE),
+                     RawInput::Pen(PenAction::Up, 8, 9)};
     RunLoopUntilIdle();
-    EXPECT_TRUE(SequenceMatches(MessagesTo(window),
-                                {{WM_PAINT}, {WM_LBUTTONDOWN, {}, MAKELPARAM(2, 2)}, {WM_MOUSEMOVE},
-                                 {WM_KEYDOWN}, {WM_KEYUP}, {WM_LBUTTONUP}}));
+    EXPECT_TRUE(SequenceMatches(MessagesTo(window), {{WM_PAINT},
+                                                     {WM_LBUTTONDOWN, {}, MAKELPARAM(2, 2)},
+                                                     {WM_MOUSEMOVE},
+                                                     {WM_KEYDOWN},
+                                                     {WM_KEYUP},
+                                                     {WM_LBUTTONUP}}));
 }
 
 TEST_F(MessageQueueTest, UpdateWindowPaintsAtOnceOnlyWhenPending) {

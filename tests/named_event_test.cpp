@@ -63,9 +63,8 @@ ChildProcess StartForked(std::function<int()> function) {
 // A child process that opens the event and waits on it, exiting 0 when
 // released and 1 when the wait times out.
 ChildProcess SpawnWaiter(const char16_t* name, DWORD timeoutMs) {
-    return StartForked([=] {
-        return WaitForSingleObject(OpenEvent(name), timeoutMs) == WAIT_OBJECT_0 ? 0 : 1;
-    });
+    return StartForked(
+        [=] { return WaitForSingleObject(OpenEvent(name), timeoutMs) == WAIT_OBJECT_0 ? 0 : 1; });
 }
 
 class NamedEvent : public ::testing::Test {

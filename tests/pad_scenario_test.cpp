@@ -20,7 +20,8 @@ TEST(PadStrokes, StayTogetherUntilEraseClearsThem) {
     PngImage start = Shot(scratch, "start.png");
     // Each line runs from the stroke's first move to its lift; the pen-down
     // point (40,100) and the segment to the first move are not drawn.
-    PixelSet both = Union(StraightLine({60, 100}, {180, 100}), StraightLine({100, 160}, {100, 250}));
+    PixelSet both =
+        Union(StraightLine({60, 100}, {180, 100}), StraightLine({100, 160}, {100, 250}));
     PngImage strokes = Shot(scratch, "strokes.png");
     EXPECT_EQ(ClientDifferences(strokes, both, {buttonsArea}), "");
     EXPECT_EQ(AreaDifferences(strokes, start, buttonsArea), "");

@@ -26,7 +26,7 @@ std::string Describe(const std::vector<ScriptStep>& steps) {
         } else if (step.input.kind == RawInput::Kind::Key) {
             text += "K" + std::to_string(step.input.virtualKey);
         } else {
-            const char* action = step.input.pen == PenAction::Down ? "D"
+            const char* action = step.input.pen == PenAction::Down   ? "D"
                                  : step.input.pen == PenAction::Move ? "M"
                                                                      : "U";
             text += action + std::to_string(step.input.x) + "," + std::to_string(step.input.y);
@@ -118,8 +118,7 @@ TEST(PenScriptErrors, FollowWhetherThePenIsDown) {
     EXPECT_EQ(ErrorOf("stroke 1 1 2 2\nup 2 2\n"), "2: 'up' while the pen is up");
     EXPECT_EQ(ErrorOf("down 1 1\ndown 2 2\n"), "2: 'down' while the pen is already down");
     EXPECT_EQ(ErrorOf("down 1 1\ntap 2 2\n"), "2: 'tap' while the pen is already down");
-    EXPECT_EQ(ErrorOf("down 1 1\nstroke 2 2 3 3\n"),
-              "2: 'stroke' while the pen is already down");
+    EXPECT_EQ(ErrorOf("down 1 1\nstroke 2 2 3 3\n"), "2: 'stroke' while the pen is already down");
 }
 
 TEST(PenScriptErrors, RejectUnknownKeys) {

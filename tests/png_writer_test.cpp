@@ -11,8 +11,7 @@ namespace {
 TEST(PngScreenshots, KeepEveryPixelExactly) {
     ScratchEnvironment scratch;
     const int width = 3, height = 2;
-    std::vector<uint32_t> pixels = {0x000000, 0xFFFFFF, 0x123456,
-                                    0xFF0000, 0x00FF00, 0x0000FF};
+    std::vector<uint32_t> pixels = {0x000000, 0xFFFFFF, 0x123456, 0xFF0000, 0x00FF00, 0x0000FF};
     std::string error;
     auto path = scratch.dir() / "shot.png";
     ASSERT_TRUE(qoz::sim::WritePng(path.string(), pixels, width, height, error)) << error;

@@ -42,8 +42,7 @@ TEST_F(PolylineTest, BresenhamWithoutTheLastPoint) {
     Draw(window, {{0, 0}, {5, 2}}, TRUE);
     EXPECT_EQ(BlackPixelsIn(0, 0, 240, 320), (Pixels{{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 2}}));
     Draw(window, {{30, 0}, {32, 5}}, TRUE);
-    EXPECT_EQ(BlackPixelsIn(0, 0, 240, 320),
-              (Pixels{{30, 0}, {30, 1}, {31, 2}, {31, 3}, {32, 4}}));
+    EXPECT_EQ(BlackPixelsIn(0, 0, 240, 320), (Pixels{{30, 0}, {30, 1}, {31, 2}, {31, 3}, {32, 4}}));
     Draw(window, {{5, 2}, {0, 0}}, TRUE);  // backwards: the other end is left out
     EXPECT_EQ(BlackPixelsIn(0, 0, 240, 320), (Pixels{{5, 2}, {4, 2}, {3, 1}, {2, 1}, {1, 0}}));
 }

@@ -66,8 +66,8 @@ protected:
     // Points fontconfig at a configuration that lists no fonts at all.
     void HideAllFonts() {
         ASSERT_EQ(std::getenv("FONTCONFIG_FILE"), nullptr);
-        std::string configuration = scratch.writeFile(
-            "fonts.conf", "<?xml version=\"1.0\"?>\n<fontconfig></fontconfig>\n");
+        std::string configuration =
+            scratch.writeFile("fonts.conf", "<?xml version=\"1.0\"?>\n<fontconfig></fontconfig>\n");
         setenv("FONTCONFIG_FILE", configuration.c_str(), 1);
         fontsHidden = true;
     }

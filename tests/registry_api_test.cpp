@@ -22,7 +22,8 @@ using testing::internal::GetCapturedStderr;
 TEST(RegistryApi, CreateSetQueryAndReopenTheSettingsKey) {
     ScratchEnvironment scratch;
     HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_ALL_ACCESS, &key), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_ALL_ACCESS, &key),
+              ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(key, nullptr);
     EXPECT_FALSE(fs::exists(scratch.registryPath()));
 
@@ -46,7 +47,8 @@ TEST(RegistryApi, CreateSetQueryAndReopenTheSettingsKey) {
     EXPECT_EQ(disposition, DWORD(REG_OPENED_EXISTING_KEY));
     RegCloseKey(key);
 
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_ALL_ACCESS, &key),
+              ERROR_SUCCESS);
     BYTE data[180];
     DWORD size = sizeof data;
     DWORD type = 0;
@@ -80,9 +82,11 @@ TEST(RegistryApi, QueryFollowsTheWin32SizeRules) {
     EXPECT_EQ(size, 182u);
     EXPECT_EQ(type, DWORD(REG_SZ));
     EXPECT_EQ(RegQueryValueExW(key, u"ScaleX", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
-    EXPECT_EQ(RegQueryValueExW(key, u"ScaleX", nullptr, &type, data, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegQueryValueExW(key, u"ScaleX", nullptr, &type, data, nullptr),
+              ERROR_INVALID_PARAMETER);
     DWORD reserved = 0;
-    EXPECT_EQ(RegQueryValueExW(key, u"ScaleX", &reserved, &type, nullptr, &size), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegQueryValueExW(key, u"ScaleX", &reserved, &type, nullptr, &size),
+              ERROR_INVALID_PARAMETER);
 
     BYTE exact[182];
     size = sizeof exact;
@@ -90,7 +94,8 @@ TEST(RegistryApi, QueryFollowsTheWin32SizeRules) {
     EXPECT_EQ(std::memcmp(exact, longText.data(), 182), 0);
 
     DWORD flags = 0x2A;
-    ASSERT_EQ(RegSetValueExW(key, u"Flags", 0, REG_DWORD, reinterpret_cast<BYTE*>(&flags), 4), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(key, u"Flags", 0, REG_DWORD, reinterpret_cast<BYTE*>(&flags), 4),
+              ERROR_SUCCESS);
     size = sizeof data;
     EXPECT_EQ(RegQueryValueExW(key, u"Flags", nullptr, &type, data, &size), ERROR_SUCCESS);
     EXPECT_EQ(type, DWORD(REG_DWORD));
@@ -111,8 +116,8 @@ TEST(RegistryApi, NamesMatchWithoutCaseAndKeepTheirFirstSpelling) {
     RegCloseKey(key);
 
     DWORD disposition = 0;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\qozserial", 0, nullptr, 0, 0, nullptr, &key,
-                              &disposition),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\qozserial", 0, nullptr, 0, 0, nullptr,
+                              &key, &disposition),
               ERROR_SUCCESS);
     EXPECT_EQ(disposition, DWORD(REG_OPENED_EXISTING_KEY));
     BYTE data[180];
@@ -141,9 +146,11 @@ TEST(RegistryApi, HandlesAreCheckedAndSubKeysResolvedLikeWin32) {
     EXPECT_EQ(RegCreateKeyExW(localMachine, kSettingsKey, 0, nullptr, 0, 0, nullptr, &key, nullptr),
               ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegOpenKeyExW(nullptr, kSettingsKey, 0, 0, &key), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, 0, nullptr), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 1, nullptr, 0, 0, nullptr, &key, nullptr),
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, 0, nullptr),
               ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(
+        RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 1, nullptr, 0, 0, nullptr, &key, nullptr),
+        ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, nullptr, 0, nullptr, 0, 0, nullptr, &key, nullptr),
               ERROR_INVALID_PARAMETER);
     for (const char16_t* bad : {u"Software\\\\QozSerial", u"\\Software", u"Software\\", u"a\tb"}) {
@@ -151,16 +158,19 @@ TEST(RegistryApi, HandlesAreCheckedAndSubKeysResolvedLikeWin32) {
                   ERROR_INVALID_PARAMETER);
     }
     std::u16string tooLong(256, u'k');
-    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, tooLong.c_str(), 0, nullptr, 0, 0, nullptr, &key, nullptr),
+    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, tooLong.c_str(), 0, nullptr, 0, 0, nullptr, &key,
+                              nullptr),
               ERROR_INVALID_PARAMETER);
     EXPECT_FALSE(fs::exists(scratch.registryPath()));
 
     HKEY software = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software", 0, nullptr, 0, 0, nullptr, &software, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software", 0, nullptr, 0, 0, nullptr, &software,
+                              nullptr),
               ERROR_SUCCESS);
     DWORD disposition = 0;
-    ASSERT_EQ(RegCreateKeyExW(software, u"QozSerial", 0, nullptr, 0, 0, nullptr, &key, &disposition),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExW(software, u"QozSerial", 0, nullptr, 0, 0, nullptr, &key, &disposition),
+        ERROR_SUCCESS);
     EXPECT_EQ(disposition, DWORD(REG_CREATED_NEW_KEY));
     HKEY same = nullptr;
     ASSERT_EQ(RegOpenKeyExW(key, nullptr, 0, 0, &same), ERROR_SUCCESS);
@@ -174,7 +184,8 @@ TEST(RegistryApi, HandlesAreCheckedAndSubKeysResolvedLikeWin32) {
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
     EXPECT_EQ(SetTextValue(key, u"ScaleY", u"2"), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(RegQueryValueExW(key, u"ScaleY", nullptr, nullptr, nullptr, nullptr), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegQueryValueExW(key, u"ScaleY", nullptr, nullptr, nullptr, nullptr),
+              ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegCloseKey(software), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
 }
@@ -197,20 +208,25 @@ TEST(RegistryApi, SetValueChecksItsArgumentsAndNullNameIsTheDefaultValue) {
     EXPECT_EQ(RegSetValueExW(key, lone.c_str(), 0, REG_BINARY, &one, 1), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegSetValueExW(key, u"empty", 0, REG_BINARY, nullptr, 0), ERROR_SUCCESS);
     RegCloseKey(key);
-    EXPECT_NE(scratch.registryText().find("@=\"standard\"\n\"empty\"=hex(3):\n"), std::string::npos);
+    EXPECT_NE(scratch.registryText().find("@=\"standard\"\n\"empty\"=hex(3):\n"),
+              std::string::npos);
 }
 
 TEST(RegistryApi, AKeyRemovedBehindAnOpenHandleIsReportedDeleted) {
     ScratchEnvironment scratch;
     HKEY key = nullptr;
     ASSERT_EQ(CreateSettingsKey(&key), ERROR_SUCCESS);
-    scratch.writeRegistryText("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Other]\n");
+    scratch.writeRegistryText(
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Other]\n");
     EXPECT_EQ(SetTextValue(key, u"ScaleX", u"1"), ERROR_KEY_DELETED);
-    EXPECT_EQ(RegQueryValueExW(key, u"ScaleX", nullptr, nullptr, nullptr, nullptr), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegQueryValueExW(key, u"ScaleX", nullptr, nullptr, nullptr, nullptr),
+              ERROR_KEY_DELETED);
     HKEY child = nullptr;
-    EXPECT_EQ(RegCreateKeyExW(key, u"Child", 0, nullptr, 0, 0, nullptr, &child, nullptr), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegCreateKeyExW(key, u"Child", 0, nullptr, 0, 0, nullptr, &child, nullptr),
+              ERROR_KEY_DELETED);
     RegCloseKey(key);
-    EXPECT_EQ(scratch.registryText(), "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Other]\n");
+    EXPECT_EQ(scratch.registryText(),
+              "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Other]\n");
 }
 
 // ---- The file ------------------------------------------------------------------------
@@ -231,9 +247,11 @@ TEST(RegistryApi, TheFileLocationFollowsTheEnvironmentAtEachCall) {
 
     setenv("XDG_STATE_HOME", "relative/state", 1);
     setenv("HOME", (scratch.dir() / "home").c_str(), 1);
-    EXPECT_EQ(qoz::host::RegistryFilePath(), (scratch.dir() / "home/.local/state/qozcal/registry.reg").string());
+    EXPECT_EQ(qoz::host::RegistryFilePath(),
+              (scratch.dir() / "home/.local/state/qozcal/registry.reg").string());
     unsetenv("XDG_STATE_HOME");
-    EXPECT_EQ(qoz::host::RegistryFilePath(), (scratch.dir() / "home/.local/state/qozcal/registry.reg").string());
+    EXPECT_EQ(qoz::host::RegistryFilePath(),
+              (scratch.dir() / "home/.local/state/qozcal/registry.reg").string());
 
     if (oldHome) {
         setenv("HOME", savedHome.c_str(), 1);
@@ -324,7 +342,8 @@ TEST(RegistryApi, APathThatIsAFolderFailsWithoutLosingIt) {
 
     EXPECT_TRUE(fs::is_directory(folder));
     EXPECT_EQ(ReadWholeFile(folder / "keep"), "x");
-    EXPECT_EQ(messages, "qozcal: cannot read settings file " + folder.string() + ": Is a directory\n");
+    EXPECT_EQ(messages,
+              "qozcal: cannot read settings file " + folder.string() + ": Is a directory\n");
 }
 
 TEST(RegistryApi, PermissionProblemsAreAccessDeniedAndLoseNothing) {
@@ -333,7 +352,8 @@ TEST(RegistryApi, PermissionProblemsAreAccessDeniedAndLoseNothing) {
     fs::path locked = scratch.dir() / "locked";
     fs::create_directory(locked);
     const std::string text =
-        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\QozSerial]\n\"ScaleX\"=\"1\"\n";
+        "Windows Registry Editor Version "
+        "5.00\n\n[HKEY_CURRENT_USER\\Software\\QozSerial]\n\"ScaleX\"=\"1\"\n";
     scratch.writeFile("locked/unreadable.reg", text);
     scratch.writeFile("locked/readable.reg", text);
     ASSERT_EQ(chmod((locked / "unreadable.reg").c_str(), 0), 0);
@@ -346,12 +366,14 @@ TEST(RegistryApi, PermissionProblemsAreAccessDeniedAndLoseNothing) {
     check.function = [&] {
         HKEY key = nullptr;
         setenv("QOZCAL_REGISTRY", (locked / "unreadable.reg").c_str(), 1);
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, 0, &key) != ERROR_ACCESS_DENIED) return 1;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, 0, &key) != ERROR_ACCESS_DENIED)
+            return 1;
         if (SetTextValue(HKEY_CURRENT_USER, u"ScaleX", u"2") != ERROR_ACCESS_DENIED) return 2;
         setenv("QOZCAL_REGISTRY", (locked / "readable.reg").c_str(), 1);
         if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, 0, &key) != ERROR_SUCCESS) return 3;
         if (SetTextValue(key, u"ScaleX", u"2") != ERROR_ACCESS_DENIED) return 4;
-        if (RegQueryValueExW(key, u"ScaleX", nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) return 5;
+        if (RegQueryValueExW(key, u"ScaleX", nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            return 5;
         RegCloseKey(key);
         return 0;
     };

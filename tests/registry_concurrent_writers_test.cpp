@@ -25,7 +25,8 @@ std::u16string Ascii(const std::string& text) { return std::u16string(text.begin
 // Opens the key, writes one text value and closes the key, as the program does.
 bool WriteSetting(const std::string& name, const std::string& text) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return false;
     LONG status = SetTextValue(key, Ascii(name).c_str(), Ascii(text));
     RegCloseKey(key);
     return status == ERROR_SUCCESS;
@@ -34,7 +35,8 @@ bool WriteSetting(const std::string& name, const std::string& text) {
 int WriteMany(const std::string& prefix) {
     int failures = 0;
     for (int i = 0; i < kValuesPerProcess; ++i) {
-        if (!WriteSetting(prefix + std::to_string(i), prefix + "-value-" + std::to_string(i))) ++failures;
+        if (!WriteSetting(prefix + std::to_string(i), prefix + "-value-" + std::to_string(i)))
+            ++failures;
     }
     return failures;
 }

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/host/kernel32/case_fold.h"
 #include "platform/host/advapi32/registry_text.h"
+#include "platform/host/kernel32/case_fold.h"
 
 using namespace qoz::host;
 
@@ -34,7 +34,8 @@ Registry MustParse(const std::string& text) {
     return parsed.registry;
 }
 
-const RegistryValue* Lookup(const Registry& registry, std::u16string_view path, std::u16string_view name) {
+const RegistryValue* Lookup(const Registry& registry, std::u16string_view path,
+                            std::u16string_view name) {
     std::optional<size_t> key = FindKey(registry, *SplitKeyPath(path));
     return key ? FindValue(registry, *key, name) : nullptr;
 }
@@ -57,11 +58,13 @@ TEST(RegistryText, TheSettingsFileReadsAndWritesBackUnchanged) {
     Registry registry = MustParse(text);
     EXPECT_EQ(FormatRegistry(registry), text);
 
-    const RegistryValue* scale = Lookup(registry, u"HKEY_CURRENT_USER\\Software\\QozSerial", u"ScaleX");
+    const RegistryValue* scale =
+        Lookup(registry, u"HKEY_CURRENT_USER\\Software\\QozSerial", u"ScaleX");
     ASSERT_TRUE(scale);
     EXPECT_EQ(scale->type, 1u);
     EXPECT_EQ(scale->data, Utf16le(u"1.12940"));
-    const RegistryValue* flags = Lookup(registry, u"HKEY_CURRENT_USER\\Software\\QozSerial", u"Flags");
+    const RegistryValue* flags =
+        Lookup(registry, u"HKEY_CURRENT_USER\\Software\\QozSerial", u"Flags");
     ASSERT_TRUE(flags);
     EXPECT_EQ(flags->type, 4u);
     EXPECT_EQ(flags->data, Bytes({0x2a, 0, 0, 0}));
@@ -73,7 +76,8 @@ TEST(RegistryText, TheSettingsFileReadsAndWritesBackUnchanged) {
 }
 
 TEST(RegistryText, StringDataIsTheCharactersWithoutATerminatingNul) {
-    Registry registry = MustParse(kHeader + "[K]\n\"OffsetX\"=\"-42.16471\"\n\"Empty\"=\"\"\n\"Name\"=\"펜입력\"\n");
+    Registry registry = MustParse(
+        kHeader + "[K]\n\"OffsetX\"=\"-42.16471\"\n\"Empty\"=\"\"\n\"Name\"=\"펜입력\"\n");
     EXPECT_EQ(Lookup(registry, u"K", u"OffsetX")->data.size(), 18u);
     EXPECT_EQ(Lookup(registry, u"K", u"Empty")->data.size(), 0u);
     EXPECT_EQ(Lookup(registry, u"K", u"Name")->data, Utf16le(u"펜입력"));
@@ -113,12 +117,12 @@ TEST(RegistryText, OnlyCleanTextIsWrittenAsAString) {
     };
     const Case cases[] = {
         {1, Utf16le(u"1.5"), "\"v\"=\"1.5\""},
-        {1, Bytes({0x31, 0x00, 0x32}), "\"v\"=hex(1):31,00,32"},                       // odd size
-        {1, Utf16le(std::u16string(u"a\0", 2)), "\"v\"=hex(1):61,00,00,00"},           // NUL
-        {1, Utf16le(u"a\tb"), "\"v\"=hex(1):61,00,09,00,62,00"},                        // control
-        {1, Utf16le(u"\x7f"), "\"v\"=hex(1):7f,00"},                                     // DEL
-        {1, Utf16le(std::u16string(1, char16_t(0xD800))), "\"v\"=hex(1):00,d8"},        // lone surrogate
-        {1, Utf16le(u"\U0001F58A"), "\"v\"=\"\xF0\x9F\x96\x8A\""},                       // paired surrogates
+        {1, Bytes({0x31, 0x00, 0x32}), "\"v\"=hex(1):31,00,32"},                  // odd size
+        {1, Utf16le(std::u16string(u"a\0", 2)), "\"v\"=hex(1):61,00,00,00"},      // NUL
+        {1, Utf16le(u"a\tb"), "\"v\"=hex(1):61,00,09,00,62,00"},                  // control
+        {1, Utf16le(u"\x7f"), "\"v\"=hex(1):7f,00"},                              // DEL
+        {1, Utf16le(std::u16string(1, char16_t(0xD800))), "\"v\"=hex(1):00,d8"},  // lone surrogate
+        {1, Utf16le(u"\U0001F58A"), "\"v\"=\"\xF0\x9F\x96\x8A\""},  // paired surrogates
         {2, Utf16le(u"x"), "\"v\"=hex(2):78,00"},
         {4, Bytes({0x78, 0x56, 0x34, 0x12}), "\"v\"=dword:12345678"},
         {4, Bytes({1, 2, 3}), "\"v\"=hex(4):01,02,03"},
@@ -174,15 +178,16 @@ TEST(RegistryText, EmptyInputsAreEmptyRegistries) {
 TEST(RegistryText, FoldingCoversUnicodeNotJustAscii) {
     EXPECT_EQ(FoldCase(u"ScaleX"), FoldCase(u"SCALEX"));
     EXPECT_EQ(FoldCase(u"Ключ"), FoldCase(u"КЛЮЧ"));
-    EXPECT_EQ(FoldCase(u"ΣΑΣ"), FoldCase(u"σας"));        // final sigma too
-    EXPECT_EQ(FoldCase(u"\u212A"), FoldCase(u"k"));         // Kelvin sign
+    EXPECT_EQ(FoldCase(u"ΣΑΣ"), FoldCase(u"σας"));                // final sigma too
+    EXPECT_EQ(FoldCase(u"\u212A"), FoldCase(u"k"));               // Kelvin sign
     EXPECT_EQ(FoldCase(u"\U00010400"), FoldCase(u"\U00010428"));  // Deseret, outside the BMP
     EXPECT_NE(FoldCase(u"펜입력"), FoldCase(u"펜입녁"));
     EXPECT_NE(FoldCase(u"a"), FoldCase(u"b"));
 }
 
 TEST(RegistryText, NamesMatchWithoutCaseAndKeepTheirFirstSpelling) {
-    Registry registry = MustParse(kHeader + "[HKEY_CURRENT_USER\\Software\\QozSerial]\n\"ScaleX\"=\"1\"\n\"Y\"=\"2\"\n");
+    Registry registry = MustParse(
+        kHeader + "[HKEY_CURRENT_USER\\Software\\QozSerial]\n\"ScaleX\"=\"1\"\n\"Y\"=\"2\"\n");
     bool created = true;
     size_t key = AddKey(registry, Path(u"hkey_current_user\\SOFTWARE\\qozserial"), &created);
     EXPECT_FALSE(created);
@@ -222,7 +227,8 @@ TEST(RegistryText, EveryParseErrorNamesItsLine) {
         {kHeader + "[]\n", 3, "bad section line (no key path)"},
         {kHeader + "[K\\\\L]\n", 3, "bad section line (empty key name)"},
         {kHeader + "[K\\]\n", 3, "bad section line (empty key name)"},
-        {kHeader + "[K\\" + big + "]\n", 3, "bad section line (key name longer than 255 characters)"},
+        {kHeader + "[K\\" + big + "]\n", 3,
+         "bad section line (key name longer than 255 characters)"},
         {kHeader + "[K\\a\x01]\n", 3, "bad section line (control character in key name)"},
         {kHeader + deep + "]\n", 3, "bad section line (key path deeper than 512 levels)"},
         {kHeader + "[K]\n\"a=\"b\"\n", 4, "bad value line (no = after the name)"},
@@ -244,9 +250,11 @@ TEST(RegistryText, EveryParseErrorNamesItsLine) {
         {kHeader + "[K]\n\"a\"=hex:3g\n", 4, "bad hex data (not a hex digit)"},
         {kHeader + "[K]\n\"a\"=hex:3100\n", 4, "bad hex data (two digits per byte)"},
         {kHeader + "[K]\n\"a\"=hex:31,\n", 4, "bad hex data (missing byte)"},
-        {kHeader + "[K]\n\"a\"=hex:31\\\n", 4, "bad hex data (a comma must come before the continuation)"},
+        {kHeader + "[K]\n\"a\"=hex:31\\\n", 4,
+         "bad hex data (a comma must come before the continuation)"},
         {kHeader + "[K]\n\"a\"=hex:31,\\\n32,,33\n", 5, "bad hex data (missing byte)"},
-        {kHeader + "[K]\n\"a\"=hex:31,\\\n", 4, "unterminated hex data (the last line ends with a continuation)"},
+        {kHeader + "[K]\n\"a\"=hex:31,\\\n", 4,
+         "unterminated hex data (the last line ends with a continuation)"},
         {kHeader + "[K]\n\"a\"=hex(g):00\n", 4, "bad value type in hex(...)"},
         {kHeader + "[K]\n\"a\"=hex(1)00\n", 4, "bad value type in hex(...)"},
         {kHeader + "[K]\n\"a\"=hex(123456789):00\n", 4, "bad value type in hex(...)"},
@@ -255,10 +263,13 @@ TEST(RegistryText, EveryParseErrorNamesItsLine) {
         {kHeader + "[K]\n\"a\"=dword:123456789\n", 4, "bad dword"},
         {kHeader + "[K]\n\"a\"=dword:-1\n", 4, "bad dword"},
         {kHeader + "[K]\n\"a\"=dword:12 34\n", 4, "bad dword"},
-        {kHeader + "[K]\n\"ScaleX\"=\"1\"\n\"SCALEX\"=\"2\"\n", 5, "the value name \"SCALEX\" appears twice in the key"},
-        {kHeader + "[K]\n\"a\"=\"1\"\n[L]\n[k]\n\"A\"=\"2\"\n", 7, "the value name \"A\" appears twice in the key"},
+        {kHeader + "[K]\n\"ScaleX\"=\"1\"\n\"SCALEX\"=\"2\"\n", 5,
+         "the value name \"SCALEX\" appears twice in the key"},
+        {kHeader + "[K]\n\"a\"=\"1\"\n[L]\n[k]\n\"A\"=\"2\"\n", 7,
+         "the value name \"A\" appears twice in the key"},
         {kHeader + "[K]\n@=\"1\"\n\"\"=\"2\"\n", 5, "the value name @ appears twice in the key"},
-        {kHeader + "[K]\n\"" + std::string(16384, 'n') + "\"=\"1\"\n", 4, "value name longer than 16383 characters"},
+        {kHeader + "[K]\n\"" + std::string(16384, 'n') + "\"=\"1\"\n", 4,
+         "value name longer than 16383 characters"},
         {kHeader + "[K]\n\"a\"=\"\xFF\"\n", 4, "invalid UTF-8"},
         {kHeader + "[K]\n\"a\"=\"\xC0\xAF\"\n", 4, "invalid UTF-8"},
     };
@@ -333,14 +344,16 @@ TEST(RegistryText, RandomRegistriesSurviveAWriteAndARead) {
             size_t key = AddKey(registry, path, nullptr);
             for (int v = 0; v < 4; ++v) {
                 std::vector<uint8_t> data(random() % 12);
-                for (uint8_t& b : data) b = static_cast<uint8_t>(random() % 3 ? 0x20 + random() % 0x50 : random());
+                for (uint8_t& b : data)
+                    b = static_cast<uint8_t>(random() % 3 ? 0x20 + random() % 0x50 : random());
                 uint32_t types[] = {0, 1, 1, 1, 2, 3, 4, 7, 0xFFFFFFFF};
                 SetValue(registry, key, v == 0 ? u"" : name(8, true), types[random() % 9], data);
             }
         }
         std::string text = FormatRegistry(registry);
         ParseResult back = ParseRegistry(text);
-        ASSERT_FALSE(back.error) << back.error->reason << " at line " << back.error->line << "\n" << text;
+        ASSERT_FALSE(back.error) << back.error->reason << " at line " << back.error->line << "\n"
+                                 << text;
         EXPECT_EQ(FormatRegistry(back.registry), text);
         for (const std::vector<std::u16string>& path : paths) {
             size_t original = *FindKey(registry, path);

@@ -11,10 +11,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string expectedLines =
-    kSeedLines +
-    "Calibrate1Dimension : Scale = [99 99] Offset = [0 0]\r\n"
-    "Completes Calibration ..........r\n";
+const std::string expectedLines = kSeedLines +
+                                  "Calibrate1Dimension : Scale = [99 99] Offset = [0 0]\r\n"
+                                  "Completes Calibration ..........r\n";
 
 std::string Notice(const std::string& path, const std::string& reason) {
     return "qozcal: cannot write debug log " + path + ": " + reason +
@@ -54,8 +53,7 @@ TEST(UnwritableDebugLog, AFileWithoutWritePermissionIsNamedAndKept) {
     std::string script = scratch.writeFile("run.pen", CalibrationScript(TapsAtTheTargets()));
     ASSERT_EQ(chmod(log.c_str(), 0444), 0);
     ASSERT_EQ(chmod(script.c_str(), 0644), 0);
-    ChildResult run =
-        RunScript(scratch, {.script = script, .debugLog = log, .unprivileged = true});
+    ChildResult run = RunScript(scratch, {.script = script, .debugLog = log, .unprivileged = true});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.error, Notice(log, "Permission denied") + expectedLines);
     EXPECT_EQ(ReadWholeFile(log), "earlier lines\n");

@@ -39,7 +39,8 @@ TEST(EventNamespaces, SlashesAreJustCharactersOfTheName) {
     EXPECT_EQ(listener.Finish(), 0);
     std::string output = listener.Output();
     EXPECT_NE(output.find("CALSTARTEVENT\n"), std::string::npos) << output;
-    EXPECT_NE(output.find("CALENDEVENT\nScaleX=0.99999\nScaleY=1.00000\n"), std::string::npos) << output;
+    EXPECT_NE(output.find("CALENDEVENT\nScaleX=0.99999\nScaleY=1.00000\n"), std::string::npos)
+        << output;
     // Nothing was made outside the system's shared-memory folder.
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::path("/dev/shm") / "a"));
 }

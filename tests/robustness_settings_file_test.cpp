@@ -26,7 +26,8 @@ std::string CorruptMessage(const fs::path& path, int line, const std::string& re
 
 std::vector<std::string> FolderEntries(const fs::path& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -42,7 +43,8 @@ TEST(BadSettingsFiles, AreNamedOnceLeftAsTheyAreAndTheCalibrationStillRuns) {
     std::string binary = "\x89PNG\r\n\x1a\n";
     binary += std::string("\0\0\0\rIHDR\0\0\0\xf0\0\0\x01\x40\x08\x06", 18);
     const BadFile cases[] = {
-        {"cut off inside a value", header + section + "\"ScaleX\"=\"1.12", 4, "unterminated string"},
+        {"cut off inside a value", header + section + "\"ScaleX\"=\"1.12", 4,
+         "unterminated string"},
         {"cut off inside a section line", header + "[HKEY_CURRENT_USER\\Software\\Qoz", 3,
          "bad section line (no closing bracket at its end)"},
         {"binary from the start", binary, 1, "invalid UTF-8"},
@@ -56,7 +58,8 @@ TEST(BadSettingsFiles, AreNamedOnceLeftAsTheyAreAndTheCalibrationStillRuns) {
         {"an unknown type", header + section + "\"ScaleX\"=str:\"1\"\n", 4, "unknown value type"},
         {"a hex list with an odd digit", header + section + "\"ScaleX\"=hex(1):31,00,3\n", 4,
          "bad hex data (odd number of digits)"},
-        {"a 10 MB line", header + section + "\"OffsetX\"=\"0\"\n" + std::string(10 << 20, '7') + "\n", 5,
+        {"a 10 MB line",
+         header + section + "\"OffsetX\"=\"0\"\n" + std::string(10 << 20, '7') + "\n", 5,
          "bad value line (it must start with \"name\"= or @=)"},
     };
     for (const BadFile& bad : cases) {
@@ -97,7 +100,8 @@ TEST(BadSettingsPaths, AFolderIsNamedAndKeptWithWhatItHolds) {
     ChildResult run = RunScript(
         scratch, {.text = CalibrationScript(TapsAtTheTargets()), .registry = folder.string()});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.error, "qozcal: cannot read settings file " + folder.string() + ": Is a directory\n");
+    EXPECT_EQ(run.error,
+              "qozcal: cannot read settings file " + folder.string() + ": Is a directory\n");
     EXPECT_EQ(FolderEntries(folder), (std::vector<std::string>{"keep"}));
     EXPECT_EQ(ReadWholeFile(folder / "keep"), "x");
     std::string log = scratch.debugLog();
@@ -112,7 +116,8 @@ TEST(BadSettingsPaths, AFolderThatDoesNotExistYetIsCreatedAndFilled) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.error, "");
     std::string text = ReadWholeFile(nested);
-    EXPECT_NE(text.find(section + "\"ScaleX\"=\"0.99999\"\n\"ScaleY\"=\"1.00000\"\n"), std::string::npos)
+    EXPECT_NE(text.find(section + "\"ScaleX\"=\"0.99999\"\n\"ScaleY\"=\"1.00000\"\n"),
+              std::string::npos)
         << text;
     EXPECT_NE(scratch.debugLog().find(kSeedLines), std::string::npos);
 }

@@ -46,7 +46,7 @@ protected:
 std::string Describe(const std::optional<RawInput>& input) {
     if (!input) return "none";
     if (input->kind == RawInput::Kind::Key) return "key " + std::to_string(input->virtualKey);
-    const char* action = input->pen == PenAction::Down ? "down"
+    const char* action = input->pen == PenAction::Down   ? "down"
                          : input->pen == PenAction::Move ? "move"
                                                          : "up";
     return std::string(action) + " " + std::to_string(input->x) + " " + std::to_string(input->y);

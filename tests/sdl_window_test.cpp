@@ -60,8 +60,9 @@ protected:
         int ends[2];
         ASSERT_EQ(pipe(ends), 0);
         ChildLaunch launch;
-        launch.argv = {xvfb, "-displayfd", std::to_string(ends[1]), "-screen", "0", "640x800x24",
-                     "-nolisten", "tcp"};
+        launch.argv = {xvfb,        "-displayfd", std::to_string(ends[1]),
+                       "-screen",   "0",          "640x800x24",
+                       "-nolisten", "tcp"};
         launch.errorPath = scratch.dir() / "xvfb.err";
         server = StartChild(launch);
         close(ends[1]);
@@ -90,9 +91,13 @@ protected:
 
     void StartQozcal() {
         ChildLaunch launch;
-        launch.argv = {QOZCAL_PATH, "--zoom", std::to_string(zoom), "--registry",
-                     scratch.registryPath().string(), "--debug-log",
-                     scratch.debugLogPath().string()};
+        launch.argv = {QOZCAL_PATH,
+                       "--zoom",
+                       std::to_string(zoom),
+                       "--registry",
+                       scratch.registryPath().string(),
+                       "--debug-log",
+                       scratch.debugLogPath().string()};
         // Under AddressSanitizer the display's system libraries (D-Bus, the
         // X and GL libraries SDL loads and unloads) leave allocations that
         // LeakSanitizer reports as leaks of ours; the headless scenario runs
@@ -100,7 +105,7 @@ protected:
         const char* sanitizer = std::getenv("ASAN_OPTIONS");
         std::string sanitizerOptions = sanitizer != nullptr ? sanitizer : "";
         launch.setEnvironment = {{"DISPLAY", display},
-                               {"ASAN_OPTIONS", sanitizerOptions + ":detect_leaks=0"}};
+                                 {"ASAN_OPTIONS", sanitizerOptions + ":detect_leaks=0"}};
         launch.unsetEnvironment = {"WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
         launch.directory = scratch.dir();
         launch.errorPath = scratch.dir() / "qozcal.err";
@@ -120,9 +125,9 @@ protected:
 
     // Clicks the middle of simulated screen pixel (x, y).
     void Click(int x, int y) {
-        ChildResult click = Tool("xdotool", {"mousemove", "--window", window,
-                                             std::to_string(x * zoom + zoom / 2),
-                                             std::to_string(y * zoom + zoom / 2), "click", "1"});
+        ChildResult click =
+            Tool("xdotool", {"mousemove", "--window", window, std::to_string(x * zoom + zoom / 2),
+                             std::to_string(y * zoom + zoom / 2), "click", "1"});
         ASSERT_EQ(click.status, 0) << click.error;
     }
 
@@ -192,12 +197,11 @@ TEST_F(RealWindow, DrawsAStrokeDraggedWithTheMouse) {
     ASSERT_NO_FATAL_FAILURE(StartQozcal());
     ASSERT_EQ(AwaitClient({}, {buttonsArea}), "");
     auto at = [](int pixel) { return std::to_string(pixel * zoom + zoom / 2); };
-    ChildResult drag = Tool("xdotool", {"mousemove", "--window", window, at(40), at(150),
-                                        "mousedown", "1", "sleep", "0.05",
-                                        "mousemove", "--window", window, at(60), at(150),
-                                        "sleep", "0.05",
-                                        "mousemove", "--window", window, at(180), at(150),
-                                        "sleep", "0.05", "mouseup", "1"});
+    ChildResult drag = Tool(
+        "xdotool", {"mousemove", "--window", window,      at(40),     at(150), "mousedown", "1",
+                    "sleep",     "0.05",     "mousemove", "--window", window,  at(60),      at(150),
+                    "sleep",     "0.05",     "mousemove", "--window", window,  at(180),     at(150),
+                    "sleep",     "0.05",     "mouseup",   "1"});
     ASSERT_EQ(drag.status, 0) << drag.error;
     EXPECT_EQ(AwaitClient(StraightLine({60, 150}, {180, 150}), {buttonsArea}), "");
 }

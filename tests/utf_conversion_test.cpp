@@ -14,7 +14,9 @@ TEST(Utf, RoundTripsHangulAsciiAndAstralText) {
 
 TEST(Utf, LoneSurrogatesBecomeReplacementCharacters) {
     std::u16string text = {u'a', char16_t(0xD800), u'b', char16_t(0xDC00)};
-    EXPECT_EQ(Utf16ToUtf8(text), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+    EXPECT_EQ(Utf16ToUtf8(text),
+              "a\xEF\xBF\xBD"
+              "b\xEF\xBF\xBD");
 }
 
 TEST(Utf, MalformedUtf8IsRejected) {

@@ -50,8 +50,8 @@ TEST_F(WindowTableTest, TheProgramWindowStays240By320OnAWideScreen) {
     EXPECT_EQ(PixelAt(238, 100), kWhitePixel);
     EXPECT_EQ(PixelAt(240, 100), kDesktop);
     EXPECT_EQ(PixelAt(319, 0), kDesktop);
-    EXPECT_EQ(PixelAt(1, 239), kWhitePixel);  // the rest lies below the screen
-    EXPECT_EQ(PixelAt(161, 2), kBlackPixel);  // the Calibration button's frame...
+    EXPECT_EQ(PixelAt(1, 239), kWhitePixel);   // the rest lies below the screen
+    EXPECT_EQ(PixelAt(161, 2), kBlackPixel);   // the Calibration button's frame...
     EXPECT_EQ(PixelAt(238, 10), kWhitePixel);  // ...cut at the client area's edge
 }
 

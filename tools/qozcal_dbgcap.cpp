@@ -77,8 +77,8 @@ std::string DebugString(HANDLE process, const OUTPUT_DEBUG_STRING_INFO& info) {
     size_t unit = info.fUnicode ? sizeof(wchar_t) : sizeof(char);
     std::vector<char> bytes(info.nDebugStringLength * unit + sizeof(wchar_t), '\0');
     SIZE_T read = 0;
-    ReadProcessMemory(process, info.lpDebugStringData, bytes.data(),
-                      info.nDebugStringLength * unit, &read);
+    ReadProcessMemory(process, info.lpDebugStringData, bytes.data(), info.nDebugStringLength * unit,
+                      &read);
     if (info.fUnicode) {
         const wchar_t* text = reinterpret_cast<const wchar_t*>(bytes.data());
         return Utf8FromWide(text, static_cast<int>(wcsnlen(text, read / unit)));
@@ -121,8 +121,8 @@ using WaitForDebugEventCall = BOOL(WINAPI*)(LPDEBUG_EVENT, DWORD);
 WaitForDebugEventCall DebugEventWait() {
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     FARPROC wideWait = kernel != nullptr ? GetProcAddress(kernel, "WaitForDebugEventEx") : nullptr;
-    if (wideWait != nullptr) return reinterpret_cast<WaitForDebugEventCall>(
-                                 reinterpret_cast<void (*)()>(wideWait));
+    if (wideWait != nullptr)
+        return reinterpret_cast<WaitForDebugEventCall>(reinterpret_cast<void (*)()>(wideWait));
     return WaitForDebugEvent;
 }
 
@@ -139,22 +139,22 @@ DWORD CaptureUntilExit(HANDLE process, HANDLE output) {
         }
         DWORD continuation = DBG_CONTINUE;
         switch (event.dwDebugEventCode) {
-        case CREATE_PROCESS_DEBUG_EVENT:
-            if (event.u.CreateProcessInfo.hFile != nullptr)
-                CloseHandle(event.u.CreateProcessInfo.hFile);
-            break;
-        case LOAD_DLL_DEBUG_EVENT:
-            if (event.u.LoadDll.hFile != nullptr) CloseHandle(event.u.LoadDll.hFile);
-            break;
-        case OUTPUT_DEBUG_STRING_EVENT:
-            WriteOut(output, DebugString(process, event.u.DebugString));
-            break;
-        case EXCEPTION_DEBUG_EVENT:
-            continuation = ExceptionContinuation(event.u.Exception);
-            break;
-        case EXIT_PROCESS_DEBUG_EVENT:
-            ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
-            return event.u.ExitProcess.dwExitCode;
+            case CREATE_PROCESS_DEBUG_EVENT:
+                if (event.u.CreateProcessInfo.hFile != nullptr)
+                    CloseHandle(event.u.CreateProcessInfo.hFile);
+                break;
+            case LOAD_DLL_DEBUG_EVENT:
+                if (event.u.LoadDll.hFile != nullptr) CloseHandle(event.u.LoadDll.hFile);
+                break;
+            case OUTPUT_DEBUG_STRING_EVENT:
+                WriteOut(output, DebugString(process, event.u.DebugString));
+                break;
+            case EXCEPTION_DEBUG_EVENT:
+                continuation = ExceptionContinuation(event.u.Exception);
+                break;
+            case EXIT_PROCESS_DEBUG_EVENT:
+                ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
+                return event.u.ExitProcess.dwExitCode;
         }
         ContinueDebugEvent(event.dwProcessId, event.dwThreadId, continuation);
     }

@@ -71,7 +71,8 @@ bool ReadOptions(int argc, char** argv, Options& options) {
             options.readyFile = value;
         }
         if (!valid) {
-            std::fprintf(stderr, "qozcal-listen: %s needs a whole number, not '%s'\n", option, value);
+            std::fprintf(stderr, "qozcal-listen: %s needs a whole number, not '%s'\n", option,
+                         value);
             return false;
         }
     }
@@ -196,7 +197,8 @@ int main(int argc, char** argv) {
     HANDLE endEvent = OpenCalibrationEvent(TEXT("CALENDEVENT"), "CALENDEVENT");
     int status = 1;
     if (startEvent != nullptr && endEvent != nullptr) {
-        std::FILE* ready = options.readyFile != nullptr ? std::fopen(options.readyFile, "w") : nullptr;
+        std::FILE* ready =
+            options.readyFile != nullptr ? std::fopen(options.readyFile, "w") : nullptr;
         if (options.readyFile != nullptr && ready == nullptr) {
             std::fprintf(stderr, "qozcal-listen: cannot create %s\n", options.readyFile);
         } else {

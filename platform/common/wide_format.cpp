@@ -53,8 +53,15 @@ const Char* ReadConversion(const Char* p, Conversion& conversion) {
     }
     if (*p == 'h' || *p == 'l') conversion.size = static_cast<char>(*p++);
     switch (*p) {
-        case 'd': case 'i': case 'u': case 'x': case 'X':
-        case 'c': case 's': case 'f': case '%':
+        case 'd':
+        case 'i':
+        case 'u':
+        case 'x':
+        case 'X':
+        case 'c':
+        case 's':
+        case 'f':
+        case '%':
             conversion.letter = static_cast<char>(*p);
             return p + 1;
         default:
@@ -142,15 +149,13 @@ void AppendString(std::basic_string<Char>& out, const Conversion& conversion, va
 
 template <typename Char>
 void AppendCharacter(std::basic_string<Char>& out, const Conversion& conversion, int value) {
-    Char c = conversion.size == 'h'
-                 ? static_cast<Char>(static_cast<unsigned char>(value))
-                 : static_cast<Char>(value);
+    Char c = conversion.size == 'h' ? static_cast<Char>(static_cast<unsigned char>(value))
+                                    : static_cast<Char>(value);
     AppendField(out, conversion, std::basic_string_view<Char>(&c, 1), false);
 }
 
 template <typename Char>
-void AppendConversion(std::basic_string<Char>& out, const Conversion& conversion,
-                      va_list& args) {
+void AppendConversion(std::basic_string<Char>& out, const Conversion& conversion, va_list& args) {
     switch (conversion.letter) {
         case 'd':
         case 'i': {

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/platform.h"
 #include "platform/host/screen_input.h"
+#include "platform/platform.h"
 
 namespace qoz::host {
 

@@ -1,8 +1,8 @@
 #include <cstdarg>
 #include <string>
 
-#include "platform/win32/device_calls.h"
 #include "platform/common/wide_format.h"
+#include "platform/win32/device_calls.h"
 
 void NKDbgPrintfW(LPCWSTR format, ...) {
     std::wstring text;

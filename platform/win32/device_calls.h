@@ -27,10 +27,10 @@ int DeviceWsprintfW(LPWSTR buffer, LPCWSTR format, ...);
 extern const WCHAR deviceEmptyClassStandIn[];
 
 ATOM DeviceRegisterClassW(const WNDCLASSW* windowClass);
-HWND DeviceCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style,
-                           int x, int y, int width, int height, HWND parent, HMENU menu,
+HWND DeviceCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x,
+                           int y, int width, int height, HWND parent, HMENU menu,
                            HINSTANCE instance, LPVOID param);
 
-LONG DeviceRegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass,
-                           DWORD options, REGSAM access, LPSECURITY_ATTRIBUTES security,
-                           PHKEY result, LPDWORD disposition);
+LONG DeviceRegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
+                           REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
+                           LPDWORD disposition);

@@ -2,12 +2,12 @@
 
 BOOL EventModify(HANDLE event, DWORD action) {
     switch (action) {
-    case EVENT_SET:
-        return SetEvent(event);
-    case EVENT_PULSE:
-        return PulseEvent(event);
-    case EVENT_RESET:
-        return ResetEvent(event);
+        case EVENT_SET:
+            return SetEvent(event);
+        case EVENT_PULSE:
+            return PulseEvent(event);
+        case EVENT_RESET:
+            return ResetEvent(event);
     }
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;

@@ -1,7 +1,7 @@
 #include <cstdarg>
 
-#include "platform/win32/device_calls.h"
 #include "platform/common/wide_format.h"
+#include "platform/win32/device_calls.h"
 
 int DeviceWsprintfW(LPWSTR buffer, LPCWSTR format, ...) {
     va_list args;

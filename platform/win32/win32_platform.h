@@ -23,8 +23,8 @@
 #define NOMINMAX
 #endif
 
-#include <windows.h>
 #include <wchar.h>
+#include <windows.h>
 
 #include "platform/win32/device_calls.h"
 

@@ -15,8 +15,8 @@ ATOM DeviceRegisterClassW(const WNDCLASSW* windowClass) {
     return RegisterClassW(&desktopClass);
 }
 
-HWND DeviceCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style,
-                           int x, int y, int width, int height, HWND parent, HMENU menu,
+HWND DeviceCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x,
+                           int y, int width, int height, HWND parent, HMENU menu,
                            HINSTANCE instance, LPVOID param) {
     // Every top-level window on the device is a pop-up: the desktop would add
     // a caption and a sizing frame to one without WS_POPUP.

@@ -42,7 +42,8 @@ std::string KeyName(UINT virtualKey) {
     if (virtualKey == VK_SPACE) return "space";
     if (virtualKey == VK_RETURN) return "return";
     if (virtualKey == VK_ESCAPE) return "escape";
-    if (virtualKey >= 'A' && virtualKey <= 'Z') return std::string(1, char('a' + (virtualKey - 'A')));
+    if (virtualKey >= 'A' && virtualKey <= 'Z')
+        return std::string(1, char('a' + (virtualKey - 'A')));
     if (virtualKey >= '0' && virtualKey <= '9') return std::string(1, char(virtualKey));
     Fail("a key step holds a key that no script can name");
 }
@@ -63,36 +64,36 @@ std::string CheckAndRewrite(const std::vector<ScriptStep>& steps, int lineCount)
         Require(step.line >= previousLine && step.line <= lineCount, "step lines out of order");
         previousLine = step.line;
         switch (step.kind) {
-        case ScriptStep::Kind::Wait:
-            Require(step.milliseconds <= kLongestWait, "a wait beyond its limit");
-            script += "wait " + std::to_string(step.milliseconds) + "\n";
-            break;
-        case ScriptStep::Kind::Shot:
-            Require(EndsWithPngAnyCase(step.shotPath), "a shot file not ending in .png");
-            script += "shot " + step.shotPath + "\n";
-            break;
-        case ScriptStep::Kind::Input: {
-            const RawInput& input = step.input;
-            if (input.kind == RawInput::Kind::Key) {
-                script += "key " + KeyName(input.virtualKey) + "\n";
+            case ScriptStep::Kind::Wait:
+                Require(step.milliseconds <= kLongestWait, "a wait beyond its limit");
+                script += "wait " + std::to_string(step.milliseconds) + "\n";
+                break;
+            case ScriptStep::Kind::Shot:
+                Require(EndsWithPngAnyCase(step.shotPath), "a shot file not ending in .png");
+                script += "shot " + step.shotPath + "\n";
+                break;
+            case ScriptStep::Kind::Input: {
+                const RawInput& input = step.input;
+                if (input.kind == RawInput::Kind::Key) {
+                    script += "key " + KeyName(input.virtualKey) + "\n";
+                    break;
+                }
+                Require(input.x >= 0 && input.x <= kLargestCoordinate && input.y >= 0 &&
+                            input.y <= kLargestCoordinate,
+                        "a pen position beyond 0..65535");
+                const char* command = "down";
+                if (input.pen == PenAction::Down) {
+                    Require(!penDown, "pen-down while the pen is down");
+                    penDown = true;
+                } else {
+                    Require(penDown, "pen move or pen-up while the pen is up");
+                    command = input.pen == PenAction::Move ? "move" : "up";
+                    penDown = input.pen == PenAction::Move;
+                }
+                script += std::string(command) + " " + std::to_string(input.x) + " " +
+                          std::to_string(input.y) + "\n";
                 break;
             }
-            Require(input.x >= 0 && input.x <= kLargestCoordinate && input.y >= 0 &&
-                        input.y <= kLargestCoordinate,
-                    "a pen position beyond 0..65535");
-            const char* command = "down";
-            if (input.pen == PenAction::Down) {
-                Require(!penDown, "pen-down while the pen is down");
-                penDown = true;
-            } else {
-                Require(penDown, "pen move or pen-up while the pen is up");
-                command = input.pen == PenAction::Move ? "move" : "up";
-                penDown = input.pen == PenAction::Move;
-            }
-            script += std::string(command) + " " + std::to_string(input.x) + " " +
-                      std::to_string(input.y) + "\n";
-            break;
-        }
         }
     }
     return script;

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/host/kernel32/case_fold.h"
 #include "platform/host/advapi32/registry_text.h"
+#include "platform/host/kernel32/case_fold.h"
 
 namespace {
 

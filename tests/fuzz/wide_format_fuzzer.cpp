@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/common/wide_format.h"
 #include "platform/common/utf16.h"
+#include "platform/common/wide_format.h"
 #include "platform/platform.h"
 
 namespace {
@@ -88,8 +88,10 @@ std::optional<Conversion> ReadConversion(const std::u16string& text, size_t& at)
         conversion.precision = 0;
         if (!ReadNumber(text, ++at, conversion.precision)) return std::nullopt;
     }
-    if (at < text.size() && (text[at] == u'h' || text[at] == u'l')) conversion.size = char(text[at++]);
-    if (at == text.size() || std::u16string_view(u"diuxXcsf%").find(text[at]) == std::u16string::npos)
+    if (at < text.size() && (text[at] == u'h' || text[at] == u'l'))
+        conversion.size = char(text[at++]);
+    if (at == text.size() ||
+        std::u16string_view(u"diuxXcsf%").find(text[at]) == std::u16string::npos)
         return std::nullopt;
     conversion.letter = char(text[at++]);
     return conversion;
@@ -128,31 +130,35 @@ std::u16string BoundedText(const Unit* text, int precision) {
 
 std::u16string ExpectedText(const Conversion& conversion, const Argument& argument) {
     switch (conversion.letter) {
-    case 'd':
-    case 'i':
-        return PrintedByC(conversion, 'd',
-                          conversion.size == 'h' ? int(short(argument.integer)) : argument.integer);
-    case 'u':
-    case 'x':
-    case 'X':
-        return PrintedByC(conversion, conversion.letter,
-                          conversion.size == 'h' ? unsigned(static_cast<unsigned short>(argument.natural))
-                                                 : argument.natural);
-    case 'f':
-        return PrintedByC(conversion, 'f', argument.real);
-    case 'c': {
-        char16_t unit = conversion.size == 'h' ? char16_t(static_cast<unsigned char>(argument.integer))
-                                               : char16_t(argument.integer);
-        return Padded(conversion, std::u16string(1, unit));
-    }
-    case 's':
-        if (conversion.size == 'h')
-            return Padded(conversion, BoundedText(argument.narrow ? argument.narrow : "(null)",
-                                                  conversion.precision));
-        if (argument.wide == nullptr) return Padded(conversion, BoundedText("(null)", conversion.precision));
-        return Padded(conversion, BoundedText(argument.wide, conversion.precision));
-    default:
-        return u"%";
+        case 'd':
+        case 'i':
+            return PrintedByC(
+                conversion, 'd',
+                conversion.size == 'h' ? int(short(argument.integer)) : argument.integer);
+        case 'u':
+        case 'x':
+        case 'X':
+            return PrintedByC(conversion, conversion.letter,
+                              conversion.size == 'h'
+                                  ? unsigned(static_cast<unsigned short>(argument.natural))
+                                  : argument.natural);
+        case 'f':
+            return PrintedByC(conversion, 'f', argument.real);
+        case 'c': {
+            char16_t unit = conversion.size == 'h'
+                                ? char16_t(static_cast<unsigned char>(argument.integer))
+                                : char16_t(argument.integer);
+            return Padded(conversion, std::u16string(1, unit));
+        }
+        case 's':
+            if (conversion.size == 'h')
+                return Padded(conversion, BoundedText(argument.narrow ? argument.narrow : "(null)",
+                                                      conversion.precision));
+            if (argument.wide == nullptr)
+                return Padded(conversion, BoundedText("(null)", conversion.precision));
+            return Padded(conversion, BoundedText(argument.wide, conversion.precision));
+        default:
+            return u"%";
     }
 }
 
@@ -163,11 +169,13 @@ Unit* MakeText(FuzzedDataProvider& input, int precision,
                std::vector<std::unique_ptr<Unit[]>>& keep) {
     if (input.ConsumeIntegralInRange(0, 15) == 0) return nullptr;
     bool unterminated = precision >= 0 && input.ConsumeBool();
-    size_t length = unterminated ? size_t(precision) : input.ConsumeIntegralInRange<size_t>(0, kLongestText);
+    size_t length =
+        unterminated ? size_t(precision) : input.ConsumeIntegralInRange<size_t>(0, kLongestText);
     auto text = std::make_unique<Unit[]>(unterminated ? length : length + 1);
     for (size_t i = 0; i < length; ++i)
-        text[i] = input.remaining_bytes() > 0 ? Unit(input.ConsumeIntegral<std::make_unsigned_t<Unit>>())
-                                              : Unit('a' + i % 26);
+        text[i] = input.remaining_bytes() > 0
+                      ? Unit(input.ConsumeIntegral<std::make_unsigned_t<Unit>>())
+                      : Unit('a' + i % 26);
     if (!unterminated) text[length] = 0;
     keep.push_back(std::move(text));
     return keep.back().get();
@@ -176,33 +184,33 @@ Unit* MakeText(FuzzedDataProvider& input, int precision,
 Argument MakeArgument(FuzzedDataProvider& input, const Conversion& conversion, Case& built) {
     Argument argument;
     switch (conversion.letter) {
-    case 'd':
-    case 'i':
-    case 'c':
-        argument.kind = Kind::Signed;
-        argument.integer = input.ConsumeIntegral<int>();
-        break;
-    case 'u':
-    case 'x':
-    case 'X':
-        argument.kind = Kind::Unsigned;
-        argument.natural = input.ConsumeIntegral<unsigned>();
-        break;
-    case 'f': {
-        argument.kind = Kind::Real;
-        uint64_t bits = input.ConsumeIntegral<uint64_t>();
-        std::memcpy(&argument.real, &bits, sizeof bits);
-        break;
-    }
-    case 's':
-        if (conversion.size == 'h') {
-            argument.kind = Kind::NarrowText;
-            argument.narrow = MakeText(input, conversion.precision, built.narrowTexts);
-        } else {
-            argument.kind = Kind::WideText;
-            argument.wide = MakeText(input, conversion.precision, built.wideTexts);
+        case 'd':
+        case 'i':
+        case 'c':
+            argument.kind = Kind::Signed;
+            argument.integer = input.ConsumeIntegral<int>();
+            break;
+        case 'u':
+        case 'x':
+        case 'X':
+            argument.kind = Kind::Unsigned;
+            argument.natural = input.ConsumeIntegral<unsigned>();
+            break;
+        case 'f': {
+            argument.kind = Kind::Real;
+            uint64_t bits = input.ConsumeIntegral<uint64_t>();
+            std::memcpy(&argument.real, &bits, sizeof bits);
+            break;
         }
-        break;
+        case 's':
+            if (conversion.size == 'h') {
+                argument.kind = Kind::NarrowText;
+                argument.narrow = MakeText(input, conversion.precision, built.narrowTexts);
+            } else {
+                argument.kind = Kind::WideText;
+                argument.wide = MakeText(input, conversion.precision, built.wideTexts);
+            }
+            break;
     }
     return argument;
 }
@@ -215,7 +223,8 @@ std::u16string DecodeFormat(const std::string& bytes) {
 Case BuildCase(const uint8_t* data, size_t size) {
     const uint8_t* nul = static_cast<const uint8_t*>(std::memchr(data, 0, size));
     size_t formatBytes = nul ? size_t(nul - data) : size;
-    std::u16string format = DecodeFormat(std::string(reinterpret_cast<const char*>(data), formatBytes));
+    std::u16string format =
+        DecodeFormat(std::string(reinterpret_cast<const char*>(data), formatBytes));
     FuzzedDataProvider input(data + formatBytes, size - formatBytes);
 
     Case built;
@@ -267,7 +276,8 @@ void Check(const Case& built, Values... values) {
     }
 
     auto buffer = std::make_unique<WCHAR[]>(kBufferCapacity);
-    int count = wsprintfW(buffer.get(), built.format.get(), values..., kExtraArgument, kExtraArgument);
+    int count =
+        wsprintfW(buffer.get(), built.format.get(), values..., kExtraArgument, kExtraArgument);
     size_t kept = std::min(out.size(), kBufferCapacity - 1);
     if (count < 0 || size_t(count) != kept) Fail("wsprintfW counted other than it kept");
     if (out.compare(0, kept, buffer.get(), kept) != 0) Fail("wsprintfW wrote other text");
@@ -282,11 +292,16 @@ void PassArguments(const Case& built, size_t next, Values... values) {
         if (next < built.arguments.size()) {
             const Argument& argument = built.arguments[next];
             switch (argument.kind) {
-            case Kind::Signed: return PassArguments(built, next + 1, values..., argument.integer);
-            case Kind::Unsigned: return PassArguments(built, next + 1, values..., argument.natural);
-            case Kind::Real: return PassArguments(built, next + 1, values..., argument.real);
-            case Kind::WideText: return PassArguments(built, next + 1, values..., argument.wide);
-            case Kind::NarrowText: return PassArguments(built, next + 1, values..., argument.narrow);
+                case Kind::Signed:
+                    return PassArguments(built, next + 1, values..., argument.integer);
+                case Kind::Unsigned:
+                    return PassArguments(built, next + 1, values..., argument.natural);
+                case Kind::Real:
+                    return PassArguments(built, next + 1, values..., argument.real);
+                case Kind::WideText:
+                    return PassArguments(built, next + 1, values..., argument.wide);
+                case Kind::NarrowText:
+                    return PassArguments(built, next + 1, values..., argument.narrow);
             }
         }
     }

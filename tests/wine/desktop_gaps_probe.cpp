@@ -39,8 +39,8 @@ void CheckEmptyClassName() {
     WNDCLASSW windowClass = ProbeClass(TEXT(""));
     Check(RawRegisterClassW(&windowClass) == 0, "the desktop refuses an empty class name");
     Check(RegisterClassW(&windowClass) != 0, "an empty class name registers as on the device");
-    HWND window = CreateWindowExW(0, TEXT(""), TEXT("probe"), WS_BORDER, 0, 0, 240, 320, NULL,
-                                  NULL, GetModuleHandleW(NULL), NULL);
+    HWND window = CreateWindowExW(0, TEXT(""), TEXT("probe"), WS_BORDER, 0, 0, 240, 320, NULL, NULL,
+                                  GetModuleHandleW(NULL), NULL);
     Check(window != NULL, "a window of the empty class name is created");
     WCHAR name[64] = {};
     GetClassNameW(window, name, 64);
@@ -71,9 +71,9 @@ void CheckBorderWithoutCaption() {
           "the desktop gives a top-level WS_BORDER window a caption");
     DestroyWindow(desktopWindow);
 
-    HWND window = CreateWindowExW(0, TEXT("QozProbeFrame"), TEXT("probe"), WS_BORDER, 0, 0,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL, GetModuleHandleW(NULL),
-                                  NULL);
+    HWND window =
+        CreateWindowExW(0, TEXT("QozProbeFrame"), TEXT("probe"), WS_BORDER, 0, 0, CW_USEDEFAULT,
+                        CW_USEDEFAULT, NULL, NULL, GetModuleHandleW(NULL), NULL);
     LONG style = GetWindowLongW(window, GWL_STYLE);
     ClientArea(window, client, origin);
     Check((style & WS_CAPTION) != WS_CAPTION && (style & WS_THICKFRAME) == 0,

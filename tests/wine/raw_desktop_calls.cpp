@@ -3,8 +3,7 @@
 ATOM RawRegisterClassW(const WNDCLASSW* windowClass) { return RegisterClassW(windowClass); }
 
 HWND RawCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x,
-                        int y, int width, int height, HWND parent, HMENU menu,
-                        HINSTANCE instance) {
+                        int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance) {
     return CreateWindowExW(exStyle, className, windowName, style, x, y, width, height, parent, menu,
                            instance, NULL);
 }

@@ -6,7 +6,6 @@
 
 ATOM RawRegisterClassW(const WNDCLASSW* windowClass);
 HWND RawCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x,
-                        int y, int width, int height, HWND parent, HMENU menu,
-                        HINSTANCE instance);
+                        int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance);
 LONG RawRegCreateKeyExW(HKEY key, LPCWSTR subKey, REGSAM access, PHKEY result);
 int RawWsprintfW(LPWSTR buffer, LPCWSTR format, double value);

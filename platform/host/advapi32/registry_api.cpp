@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
 #include "platform/host/advapi32/registry_file.h"
 #include "platform/host/advapi32/registry_text.h"
 #include "platform/host/kernel32/handle_table.h"
+#include "platform/platform.h"
 
 using qoz::host::Registry;
 using qoz::host::RegistryValue;
@@ -43,7 +43,8 @@ HKEY NewHandle(const std::vector<std::u16string>& names) {
 
 // The key names of key\subKey; handleDepth receives how many of them name
 // the handle's own key.
-LONG ResolvePath(HKEY key, LPCWSTR subKey, std::vector<std::u16string>& names, size_t* handleDepth) {
+LONG ResolvePath(HKEY key, LPCWSTR subKey, std::vector<std::u16string>& names,
+                 size_t* handleDepth) {
     std::optional<std::u16string> path = HandlePath(key);
     if (!path) return ERROR_INVALID_HANDLE;
     if (handleDepth) *handleDepth = qoz::host::SplitKeyPath(*path)->size();
@@ -80,9 +81,9 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD /*options*/, REGSAM /*access*
 }
 
 // RegCreateKeyExW (advapi32)
-LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR /*keyClass*/, DWORD /*options*/,
-                     REGSAM /*access*/, LPSECURITY_ATTRIBUTES /*security*/, PHKEY result,
-                     LPDWORD disposition) {
+LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR /*keyClass*/,
+                     DWORD /*options*/, REGSAM /*access*/, LPSECURITY_ATTRIBUTES /*security*/,
+                     PHKEY result, LPDWORD disposition) {
     if (!result) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     std::vector<std::u16string> names;

@@ -69,7 +69,8 @@ std::string HomeFolder() {
     std::string buffer(size > 0 ? static_cast<size_t>(size) : 16384, '\0');
     passwd entry{};
     passwd* found = nullptr;
-    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found) return {};
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return {};
     return found->pw_dir ? found->pw_dir : "";
 }
 
@@ -106,8 +107,9 @@ LONG LoadFile(const std::string& path, Registry& registry, std::optional<mode_t>
     if (LONG error = ReadAll(path, file.fd, text)) return error;
     ParseResult parsed = ParseRegistry(text);
     if (parsed.error) {
-        ReportOnce("cannot read settings file " + path + ", line " + std::to_string(parsed.error->line) +
-                   ": " + parsed.error->reason + "; the file is left unchanged");
+        ReportOnce("cannot read settings file " + path + ", line " +
+                   std::to_string(parsed.error->line) + ": " + parsed.error->reason +
+                   "; the file is left unchanged");
         return ERROR_REGISTRY_CORRUPT;
     }
     registry = std::move(parsed.registry);
@@ -129,7 +131,8 @@ bool WriteAll(int fd, const std::string& text) {
 }
 
 void SyncFolder(const std::filesystem::path& folder) {
-    FileDescriptor directory(open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    FileDescriptor directory(
+        open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (directory.fd >= 0) fsync(directory.fd);  // best effort: the rename itself is done
 }
 
@@ -147,7 +150,8 @@ LONG SaveFile(const std::string& path, const std::string& text, std::optional<mo
     unlink(temporary.c_str());
     FileDescriptor file(open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (file.fd < 0) return ReportWriteFailure(path, "cannot create " + temporary + ": ", errno);
-    bool written = (!mode || fchmod(file.fd, *mode) == 0) && WriteAll(file.fd, text) && fsync(file.fd) == 0;
+    bool written =
+        (!mode || fchmod(file.fd, *mode) == 0) && WriteAll(file.fd, text) && fsync(file.fd) == 0;
     int error = errno;
     if (close(file.fd) != 0 && written) {
         written = false;
@@ -168,7 +172,9 @@ LONG SaveFile(const std::string& path, const std::string& text, std::optional<mo
 }
 
 LONG ReportNoLocation() {
-    ReportOnce("cannot find the settings file: neither QOZCAL_REGISTRY, XDG_STATE_HOME nor a home folder is set");
+    ReportOnce(
+        "cannot find the settings file: neither QOZCAL_REGISTRY, XDG_STATE_HOME nor a home folder "
+        "is set");
     return ERROR_REGISTRY_IO_FAILED;
 }
 
@@ -200,9 +206,11 @@ LONG ChangeRegistryFile(const std::function<LONG(Registry& registry, bool& chang
 
     std::string lockPath = path + ".lock";
     FileDescriptor lock(open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666));
-    if (lock.fd < 0) return ReportWriteFailure(path, "cannot open the lock file " + lockPath + ": ", errno);
+    if (lock.fd < 0)
+        return ReportWriteFailure(path, "cannot open the lock file " + lockPath + ": ", errno);
     while (flock(lock.fd, LOCK_EX) != 0) {
-        if (errno != EINTR) return ReportWriteFailure(path, "cannot lock " + lockPath + ": ", errno);
+        if (errno != EINTR)
+            return ReportWriteFailure(path, "cannot lock " + lockPath + ": ", errno);
     }
 
     Registry registry;

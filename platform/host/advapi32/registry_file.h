@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
-#include "platform/platform.h"
 #include "platform/host/advapi32/registry_text.h"
+#include "platform/platform.h"
 
 namespace qoz::host {
 

@@ -2,8 +2,8 @@
 // and names its line.
 #include <string>
 
-#include "platform/host/advapi32/registry_text.h"
 #include "platform/common/utf16.h"
+#include "platform/host/advapi32/registry_text.h"
 
 namespace qoz::host {
 
@@ -21,7 +21,7 @@ struct PendingHex {
 
 struct ParseState {
     Registry registry;
-    std::optional<size_t> key;         // the section being read
+    std::optional<size_t> key;          // the section being read
     std::optional<PendingHex> pending;  // hex data continued on the next line
 };
 
@@ -74,7 +74,8 @@ std::vector<uint8_t> EncodeUtf16le(std::u16string_view text) {
 }
 
 // Reads the quoted text that starts at text[i]; i ends behind the closing quote.
-Problem ReadQuoted(std::u16string_view text, size_t& i, std::u16string& out, const std::string& what) {
+Problem ReadQuoted(std::u16string_view text, size_t& i, std::u16string& out,
+                   const std::string& what) {
     ++i;
     while (i < text.size()) {
         char16_t c = text[i++];
@@ -99,7 +100,8 @@ Problem ReadHexBytes(std::u16string_view list, std::vector<uint8_t>& data, bool&
     if (continues) {
         list = Trim(list.substr(0, list.size() - 1));
         if (!list.empty()) {
-            if (list.back() != u',') return "bad hex data (a comma must come before the continuation)";
+            if (list.back() != u',')
+                return "bad hex data (a comma must come before the continuation)";
             list.remove_suffix(1);
         }
     }
@@ -139,7 +141,8 @@ std::string DescribeBadKeyPath(std::u16string_view path) {
 }
 
 Problem ParseSection(ParseState& state, std::u16string_view line) {
-    if (line.size() < 2 || line.back() != u']') return "bad section line (no closing bracket at its end)";
+    if (line.size() < 2 || line.back() != u']')
+        return "bad section line (no closing bracket at its end)";
     std::u16string_view path = line.substr(1, line.size() - 2);
     if (path.empty()) return "bad section line (no key path)";
     std::optional<std::vector<std::u16string>> names = SplitKeyPath(path);
@@ -164,7 +167,7 @@ Problem ParseData(ParseState& state, std::u16string_view name, std::u16string_vi
         if (digits.empty() || digits.size() > 8 || !AllHexDigits(digits)) return "bad dword";
         uint32_t dword = HexNumber(digits);
         SetValue(state.registry, key, name, 4,
-                   {uint8_t(dword), uint8_t(dword >> 8), uint8_t(dword >> 16), uint8_t(dword >> 24)});
+                 {uint8_t(dword), uint8_t(dword >> 8), uint8_t(dword >> 16), uint8_t(dword >> 24)});
         return std::nullopt;
     }
     uint32_t type = 3;
@@ -184,7 +187,8 @@ Problem ParseData(ParseState& state, std::u16string_view name, std::u16string_vi
     }
     PendingHex value{key, std::u16string(name), type, {}};
     bool continues = false;
-    if (Problem problem = ReadHexBytes(data.substr(bytesStart), value.data, continues)) return problem;
+    if (Problem problem = ReadHexBytes(data.substr(bytesStart), value.data, continues))
+        return problem;
     if (continues) {
         state.pending = std::move(value);
     } else {
@@ -208,7 +212,8 @@ Problem ParseValue(ParseState& state, std::u16string_view line) {
     if (i == line.size() || line[i] != u'=') return "bad value line (no = after the name)";
     ++i;
     if (FindValue(state.registry, *state.key, name)) {
-        return "the value name " + (name.empty() ? std::string("@") : '"' + Utf16ToUtf8(name) + '"') +
+        return "the value name " +
+               (name.empty() ? std::string("@") : '"' + Utf16ToUtf8(name) + '"') +
                " appears twice in the key";
     }
     return ParseData(state, name, Trim(line.substr(i)));
@@ -263,7 +268,8 @@ ParseResult ParseRegistry(std::string_view text) {
     if (number == 0) {
         result.error = ParseError{1, "missing header"};
     } else if (state.pending) {
-        result.error = ParseError{number, "unterminated hex data (the last line ends with a continuation)"};
+        result.error =
+            ParseError{number, "unterminated hex data (the last line ends with a continuation)"};
     }
     result.registry = std::move(state.registry);
     return result;

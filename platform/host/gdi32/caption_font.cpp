@@ -92,13 +92,15 @@ bool EnsureFont() {
         lookup = Lookup::Missing;
         if (FT_Init_FreeType(&library) != 0) {
             library = nullptr;
-            std::fputs("qozcal: the FreeType library did not start; buttons are drawn without "
-                       "captions\n",
-                       stderr);
+            std::fputs(
+                "qozcal: the FreeType library did not start; buttons are drawn without "
+                "captions\n",
+                stderr);
         } else if ((face = OpenRecalledFace()) == nullptr && (face = FindHangulFace()) == nullptr) {
-            std::fputs("qozcal: no font with Hangul glyphs found (install fonts-nanum); buttons "
-                       "are drawn without captions\n",
-                       stderr);
+            std::fputs(
+                "qozcal: no font with Hangul glyphs found (install fonts-nanum); buttons "
+                "are drawn without captions\n",
+                stderr);
         } else {
             lookup = Lookup::Found;
         }
@@ -126,8 +128,11 @@ struct PlacedGlyph {
 
 PlacedGlyph TakeRenderedGlyph(const FT_GlyphSlot slot, int penX, int ascender) {
     const FT_Bitmap& bitmap = slot->bitmap;
-    PlacedGlyph glyph{penX + slot->bitmap_left, ascender - slot->bitmap_top, int(bitmap.width),
-                      int(bitmap.rows), {}};
+    PlacedGlyph glyph{penX + slot->bitmap_left,
+                      ascender - slot->bitmap_top,
+                      int(bitmap.width),
+                      int(bitmap.rows),
+                      {}};
     glyph.coverage.resize(size_t(glyph.width) * size_t(glyph.height));
     const int pitch = bitmap.pitch;
     for (int row = 0; row < glyph.height; ++row) {
@@ -182,8 +187,8 @@ std::optional<CaptionImage> RenderAtSize(const std::u32string& text, int pixelSi
             for (int column = 0; column < glyph.width; ++column) {
                 int x = glyph.left - leftmost + column;
                 uint8_t& cell = image.coverage[size_t(y) * size_t(image.width) + size_t(x)];
-                cell = std::max(cell, glyph.coverage[size_t(row) * size_t(glyph.width) +
-                                                     size_t(column)]);
+                cell = std::max(cell,
+                                glyph.coverage[size_t(row) * size_t(glyph.width) + size_t(column)]);
             }
         }
     }

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/common/wide_format.h"
 #include "platform/common/utf16.h"
+#include "platform/common/wide_format.h"
 #include "platform/platform.h"
 
 namespace {

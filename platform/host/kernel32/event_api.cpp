@@ -24,8 +24,8 @@ struct EventObject {
     ~EventObject() { qoz::host::CloseEventMapping(mapping); }
 };
 
-using EventTable =
-    qoz::host::LockedHandleTable<HANDLE, std::shared_ptr<EventObject>, qoz::host::SlotReuse::AfterClose>;
+using EventTable = qoz::host::LockedHandleTable<HANDLE, std::shared_ptr<EventObject>,
+                                                qoz::host::SlotReuse::AfterClose>;
 
 // Handles still open when the process exits are closed with the table, as
 // the system reclaims them on Windows.

@@ -43,12 +43,13 @@ const char kHexDigits[] = "0123456789ABCDEF";
 
 void AppendEscape(std::string& out, unsigned value, int digits) {
     out += '%';
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += kHexDigits[(value >> shift) & 0xF];
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+        out += kHexDigits[(value >> shift) & 0xF];
 }
 
 bool IsPlainAscii(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '_';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_';
 }
 
 // Every UTF-16 unit maps to text without '/', '.' or NUL, and different

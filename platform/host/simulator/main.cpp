@@ -51,16 +51,16 @@ int main(int argc, char** argv) {
     std::vector<std::string_view> arguments(argv + 1, argv + argc);
     sim::CommandLine commandLine = sim::ParseCommandLine(arguments);
     switch (commandLine.action) {
-    case sim::CommandLine::Action::UsageError:
-        return UsageError(commandLine.error);
-    case sim::CommandLine::Action::ShowHelp:
-        std::fputs(sim::UsageText().c_str(), stdout);
-        return 0;
-    case sim::CommandLine::Action::ShowVersion:
-        std::fputs(sim::VersionText().c_str(), stdout);
-        return 0;
-    case sim::CommandLine::Action::Run:
-        break;
+        case sim::CommandLine::Action::UsageError:
+            return UsageError(commandLine.error);
+        case sim::CommandLine::Action::ShowHelp:
+            std::fputs(sim::UsageText().c_str(), stdout);
+            return 0;
+        case sim::CommandLine::Action::ShowVersion:
+            std::fputs(sim::VersionText().c_str(), stdout);
+            return 0;
+        case sim::CommandLine::Action::Run:
+            break;
     }
     const sim::SimulatorOptions& options = commandLine.options;
 
@@ -94,8 +94,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<sim::ScriptPlayer> player;
     if (script) {
         sim::TimePasser letTimePass = sim::PassTimeOnClock;
-        if (display)
-            letTimePass = [&display](uint64_t due) { return display->PassTimeUntil(due); };
+        if (display) letTimePass = [&display](uint64_t due) { return display->PassTimeUntil(due); };
         player = std::make_unique<sim::ScriptPlayer>(std::move(*script), sim::WriteScreenShot,
                                                      letTimePass);
     }

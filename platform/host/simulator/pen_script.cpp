@@ -41,7 +41,8 @@ std::string Quoted(std::string_view word) { return "'" + std::string(word) + "'"
 // A decimal number of digits only, within 0..limit.
 std::optional<uint64_t> ParseNumber(std::string_view word, uint64_t limit, LineError& error) {
     uint64_t value = 0;
-    bool digitsOnly = !word.empty() && word.find_first_not_of("0123456789") == std::string_view::npos;
+    bool digitsOnly =
+        !word.empty() && word.find_first_not_of("0123456789") == std::string_view::npos;
     auto [end, result] = std::from_chars(word.data(), word.data() + word.size(), value);
     if (!digitsOnly || end != word.data() + word.size()) {
         error.message = Quoted(word) + " is not a number";
@@ -204,8 +205,8 @@ private:
 
     bool ParseShot(const std::vector<std::string_view>& args, LineError& error) {
         if (args.size() != 1) {
-            error.message = "'shot' takes one FILE.png, got " + std::to_string(args.size()) +
-                            " arguments";
+            error.message =
+                "'shot' takes one FILE.png, got " + std::to_string(args.size()) + " arguments";
             return false;
         }
         std::string path(args[0]);

@@ -7,8 +7,8 @@
 
 namespace qoz::sim {
 
-bool WritePng(const std::string& path, const std::vector<uint32_t>& pixels, int width,
-              int height, std::string& error) {
+bool WritePng(const std::string& path, const std::vector<uint32_t>& pixels, int width, int height,
+              std::string& error) {
     if (width <= 0 || height <= 0 || pixels.size() != size_t(width) * size_t(height)) {
         error = "the screen has no pixels to write";
         return false;

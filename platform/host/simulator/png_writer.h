@@ -9,7 +9,7 @@ namespace qoz::sim {
 
 // Writes `width` x `height` pixels (0x00RRGGBB, row by row) as an 8-bit RGB
 // PNG. On failure returns false and says why in `error`.
-bool WritePng(const std::string& path, const std::vector<uint32_t>& pixels, int width,
-              int height, std::string& error);
+bool WritePng(const std::string& path, const std::vector<uint32_t>& pixels, int width, int height,
+              std::string& error);
 
 }  // namespace qoz::sim

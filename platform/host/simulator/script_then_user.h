@@ -12,7 +12,8 @@ class ScriptThenUser final : public host::InputSource {
 public:
     // `script` must have been built with the display's PassTimeUntil as its
     // time passer, so the window stays alive while the script waits.
-    ScriptThenUser(ScriptPlayer& script, SdlDisplay& display) : script_(script), display_(display) {}
+    ScriptThenUser(ScriptPlayer& script, SdlDisplay& display)
+        : script_(script), display_(display) {}
 
     std::optional<host::RawInput> PollInput() override;
     std::optional<host::RawInput> WaitInput() override;

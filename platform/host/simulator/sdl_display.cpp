@@ -51,18 +51,17 @@ std::unique_ptr<SdlDisplay> SdlDisplay::Open(int zoom, std::string& error) {
     }
     std::unique_ptr<SdlDisplay> display(new SdlDisplay(zoom));
     int width = host::ScreenWidth() * zoom, height = host::ScreenHeight() * zoom;
-    display->window_ = SDL_CreateWindow("qozcal", SDL_WINDOWPOS_UNDEFINED,
-                                        SDL_WINDOWPOS_UNDEFINED, width, height, SDL_WINDOW_SHOWN);
+    display->window_ = SDL_CreateWindow("qozcal", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                        width, height, SDL_WINDOW_SHOWN);
     if (display->window_ != nullptr) {
         display->renderer_ = SDL_CreateRenderer(display->window_, -1, 0);
         if (display->renderer_ == nullptr)
             display->renderer_ = SDL_CreateRenderer(display->window_, -1, SDL_RENDERER_SOFTWARE);
     }
     if (display->renderer_ != nullptr)
-        display->texture_ =
-            SDL_CreateTexture(display->renderer_, SDL_PIXELFORMAT_RGB888,
-                              SDL_TEXTUREACCESS_STREAMING, host::ScreenWidth(),
-                              host::ScreenHeight());
+        display->texture_ = SDL_CreateTexture(display->renderer_, SDL_PIXELFORMAT_RGB888,
+                                              SDL_TEXTUREACCESS_STREAMING, host::ScreenWidth(),
+                                              host::ScreenHeight());
     if (display->texture_ == nullptr) {
         error = SDL_GetError();
         return nullptr;
@@ -123,56 +122,56 @@ void SdlDisplay::Pump(int timeoutMilliseconds) {
 void SdlDisplay::Handle(const SDL_Event& event) {
     int width = host::ScreenWidth(), height = host::ScreenHeight();
     switch (event.type) {
-    case SDL_QUIT:
-        closed_ = true;
-        break;
-    case SDL_WINDOWEVENT:
-        if (event.window.event == SDL_WINDOWEVENT_CLOSE) closed_ = true;
-        if (event.window.event == SDL_WINDOWEVENT_EXPOSED) Present();
-        break;
-    case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP:
-    case SDL_MOUSEMOTION: {
-        bool isMotion = event.type == SDL_MOUSEMOTION;
-        if (!isMotion && event.button.button != SDL_BUTTON_LEFT) break;
-        int x = ScreenFromWindow(isMotion ? event.motion.x : event.button.x, zoom_, width);
-        int y = ScreenFromWindow(isMotion ? event.motion.y : event.button.y, zoom_, height);
-        if (event.type == SDL_MOUSEBUTTONDOWN && penHolder_ == PenHolder::None) {
-            penHolder_ = PenHolder::Mouse;
-            pending_.push_back(host::RawInput::Pen(host::PenAction::Down, x, y));
-        } else if (penHolder_ == PenHolder::Mouse && isMotion) {
-            pending_.push_back(host::RawInput::Pen(host::PenAction::Move, x, y));
-        } else if (penHolder_ == PenHolder::Mouse && event.type == SDL_MOUSEBUTTONUP) {
-            penHolder_ = PenHolder::None;
-            pending_.push_back(host::RawInput::Pen(host::PenAction::Up, x, y));
+        case SDL_QUIT:
+            closed_ = true;
+            break;
+        case SDL_WINDOWEVENT:
+            if (event.window.event == SDL_WINDOWEVENT_CLOSE) closed_ = true;
+            if (event.window.event == SDL_WINDOWEVENT_EXPOSED) Present();
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+        case SDL_MOUSEMOTION: {
+            bool isMotion = event.type == SDL_MOUSEMOTION;
+            if (!isMotion && event.button.button != SDL_BUTTON_LEFT) break;
+            int x = ScreenFromWindow(isMotion ? event.motion.x : event.button.x, zoom_, width);
+            int y = ScreenFromWindow(isMotion ? event.motion.y : event.button.y, zoom_, height);
+            if (event.type == SDL_MOUSEBUTTONDOWN && penHolder_ == PenHolder::None) {
+                penHolder_ = PenHolder::Mouse;
+                pending_.push_back(host::RawInput::Pen(host::PenAction::Down, x, y));
+            } else if (penHolder_ == PenHolder::Mouse && isMotion) {
+                pending_.push_back(host::RawInput::Pen(host::PenAction::Move, x, y));
+            } else if (penHolder_ == PenHolder::Mouse && event.type == SDL_MOUSEBUTTONUP) {
+                penHolder_ = PenHolder::None;
+                pending_.push_back(host::RawInput::Pen(host::PenAction::Up, x, y));
+            }
+            break;
         }
-        break;
-    }
-    case SDL_FINGERDOWN:
-    case SDL_FINGERMOTION:
-    case SDL_FINGERUP: {
-        int x = ScreenFromTouch(event.tfinger.x, width);
-        int y = ScreenFromTouch(event.tfinger.y, height);
-        if (event.type == SDL_FINGERDOWN && penHolder_ == PenHolder::None) {
-            penHolder_ = PenHolder::Finger;
-            finger_ = event.tfinger.fingerId;
-            pending_.push_back(host::RawInput::Pen(host::PenAction::Down, x, y));
-        } else if (penHolder_ == PenHolder::Finger && event.tfinger.fingerId == finger_) {
-            bool up = event.type == SDL_FINGERUP;
-            if (up) penHolder_ = PenHolder::None;
-            if (up || event.type == SDL_FINGERMOTION)
-                pending_.push_back(host::RawInput::Pen(
-                    up ? host::PenAction::Up : host::PenAction::Move, x, y));
+        case SDL_FINGERDOWN:
+        case SDL_FINGERMOTION:
+        case SDL_FINGERUP: {
+            int x = ScreenFromTouch(event.tfinger.x, width);
+            int y = ScreenFromTouch(event.tfinger.y, height);
+            if (event.type == SDL_FINGERDOWN && penHolder_ == PenHolder::None) {
+                penHolder_ = PenHolder::Finger;
+                finger_ = event.tfinger.fingerId;
+                pending_.push_back(host::RawInput::Pen(host::PenAction::Down, x, y));
+            } else if (penHolder_ == PenHolder::Finger && event.tfinger.fingerId == finger_) {
+                bool up = event.type == SDL_FINGERUP;
+                if (up) penHolder_ = PenHolder::None;
+                if (up || event.type == SDL_FINGERMOTION)
+                    pending_.push_back(host::RawInput::Pen(
+                        up ? host::PenAction::Up : host::PenAction::Move, x, y));
+            }
+            break;
         }
-        break;
-    }
-    case SDL_KEYDOWN:
-        if (event.key.repeat != 0) break;
-        if (auto key = VirtualKeyFromSdl(event.key.keysym.sym))
-            pending_.push_back(host::RawInput::Key(*key));
-        break;
-    default:
-        break;
+        case SDL_KEYDOWN:
+            if (event.key.repeat != 0) break;
+            if (auto key = VirtualKeyFromSdl(event.key.keysym.sym))
+                pending_.push_back(host::RawInput::Key(*key));
+            break;
+        default:
+            break;
     }
 }
 

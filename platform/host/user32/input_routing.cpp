@@ -16,9 +16,12 @@ constexpr LPARAM kKeyUpBits = LPARAM(0xC0000001u);
 
 UINT PenMessage(PenAction action) {
     switch (action) {
-        case PenAction::Down: return WM_LBUTTONDOWN;
-        case PenAction::Move: return WM_MOUSEMOVE;
-        case PenAction::Up: break;
+        case PenAction::Down:
+            return WM_LBUTTONDOWN;
+        case PenAction::Move:
+            return WM_MOUSEMOVE;
+        case PenAction::Up:
+            break;
     }
     return WM_LBUTTONUP;
 }

@@ -16,7 +16,8 @@ bool IsPushed(const Window& button) { return (button.controlState & kPushed) != 
 
 void SetPushed(Window& button, bool pushed) {
     if (IsPushed(button) == pushed) return;
-    button.controlState = pushed ? (button.controlState | kPushed) : (button.controlState & ~kPushed);
+    button.controlState =
+        pushed ? (button.controlState | kPushed) : (button.controlState & ~kPushed);
     InvalidateRect(button.handle, nullptr, FALSE);
     UpdateWindow(button.handle);
 }

@@ -5,8 +5,11 @@
 // GetSystemMetrics (user32)
 int GetSystemMetrics(int index) {
     switch (index) {
-        case SM_CXSCREEN: return qoz::host::ScreenWidth();
-        case SM_CYSCREEN: return qoz::host::ScreenHeight();
-        default: return 0;
+        case SM_CXSCREEN:
+            return qoz::host::ScreenWidth();
+        case SM_CYSCREEN:
+            return qoz::host::ScreenHeight();
+        default:
+            return 0;
     }
 }

@@ -41,8 +41,8 @@ void ExposeScreenArea(const RECT& screenArea) {
     for (Window* window : WindowsInCreationOrder()) {
         if (!IsShown(*window)) continue;
         PaintBorder(*window, screenArea);
-        RECT exposed = RegionBounds(IntersectRegion(VisibleRegion(*window, WindowPart::Client),
-                                                    screenArea));
+        RECT exposed =
+            RegionBounds(IntersectRegion(VisibleRegion(*window, WindowPart::Client), screenArea));
         if (IsEmptyRect(exposed)) continue;
         POINT origin = ClientOrigin(*window);
         InvalidateClient(*window, OffsetRect(exposed, -origin.x, -origin.y), true);
@@ -81,8 +81,7 @@ BOOL UpdateWindow(HWND handle) {
     if (!LookUpWindow(handle)) return FALSE;
     // The window first, then its children, as each still needs it.
     for (Window* window : WindowsInCreationOrder()) {
-        if (IsSelfOrDescendant(window->handle, handle) && window->updatePending &&
-            IsShown(*window))
+        if (IsSelfOrDescendant(window->handle, handle) && window->updatePending && IsShown(*window))
             SendMessageW(window->handle, WM_PAINT, 0, 0);
     }
     return TRUE;

@@ -3,8 +3,8 @@
 // becomes exposed when a window is hidden or moved.
 #pragma once
 
-#include "platform/platform.h"
 #include "platform/host/user32/window_table.h"
+#include "platform/platform.h"
 
 namespace qoz::host {
 

@@ -17,7 +17,8 @@ Region VisibleRegion(const Window& window, WindowPart part) {
     for (const Window* level = &window; level; level = LookUpWindow(level->parent)) {
         for (Window* sibling : StackTopFirst(level->parent)) {
             if (sibling == level) break;
-            if (sibling->style & WS_VISIBLE) region = SubtractRect(region, WindowScreenRect(*sibling));
+            if (sibling->style & WS_VISIBLE)
+                region = SubtractRect(region, WindowScreenRect(*sibling));
         }
     }
     if (part == WindowPart::Client) {

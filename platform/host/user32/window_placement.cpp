@@ -15,8 +15,7 @@ struct Placement {
 };
 
 Placement PlacementOf(const Window& window) {
-    return Placement{window.x, window.y, window.width, window.height,
-                     StackTopFirst(window.parent)};
+    return Placement{window.x, window.y, window.width, window.height, StackTopFirst(window.parent)};
 }
 
 // Focus and capture cannot stay inside a window that is hidden.
@@ -28,8 +27,7 @@ void TakeInputAway(const Window& hidden) {
 }  // namespace
 
 // SetWindowPos (user32)
-BOOL SetWindowPos(HWND handle, HWND insertAfter, int x, int y, int width, int height,
-                  UINT flags) {
+BOOL SetWindowPos(HWND handle, HWND insertAfter, int x, int y, int width, int height, UINT flags) {
     Window* window = LookUpWindow(handle);
     if (!window) return FALSE;
     const bool shown = IsShown(*window);

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
 #include "platform/host/gdi32/rect_region.h"
+#include "platform/platform.h"
 
 namespace qoz::host {
 
