@@ -2,12 +2,14 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "calibration/calibrate.h"
 #include "calibration/targets.h"
 #include "platform/common/utf16.h"
 #include "settings/calibration_events.h"
 #include "settings/settings_store.h"
+#include "tests/support/call_trace.h"
 #include "tests/support/scratch_environment.h"
 #include "tests/support/settings_values.h"
 
@@ -29,6 +31,7 @@ protected:
         endListener = CreateEventW(nullptr, FALSE, FALSE, u"CALENDEVENT");
         ASSERT_NE(endListener, nullptr);
         scratch.clearDebugLog();
+        ClearCallTrace();
     }
     void TearDown() override { CloseHandle(endListener); }
 
@@ -61,9 +64,79 @@ TEST_F(Calibrate, SamplesExactlyAtThePortraitTargetsGiveAnAlmostNeutralFit) {
 
     EXPECT_EQ(Text(u"ScaleX"), "0.99999");
     EXPECT_EQ(Text(u"ScaleY"), "1.00000");
-    EXPECT_LE(std::fabs(std::stod(Text(u"OffsetX"))), 0.00001);
-    EXPECT_LE(std::fabs(std::stod(Text(u"OffsetY"))), 0.00001);
+    EXPECT_EQ(Text(u"OffsetX"), "-0.00000") << "a tiny negative offset keeps its sign";
+    EXPECT_EQ(Text(u"OffsetY"), "0.00000");
     EXPECT_EQ(scratch.debugLog(), "Calibrate1Dimension : Scale = [99 99] Offset = [0 0]\r\n");
+}
+
+// Sample sets whose texts lie next to a rounding of their fifth decimal, so
+// that each width the arithmetic keeps decides a digit. Samples such as
+// 644 / 3 are what a tap of three positions averages to.
+struct BoundarySet {
+    const char* near;  // the arithmetic the set tells apart, and what it would store
+    float x[TARGET_COUNT];
+    float y[TARGET_COUNT];
+    const char* texts[4];  // SCALEX, SCALEY, OFFSETX, OFFSETY
+    const char* line;
+};
+
+const BoundarySet kBoundarySets[] = {
+    {"SCALEX from the scale rounded to a float: 0.98020",
+     {31.5, 227.5, 225.5, 29.75},
+     {40, 40, 280, 280},
+     {"0.98021", "1.06667", "-25.68169", "-34.13334"},
+     "Scale = [98 106] Offset = [-2568 -3413]"},
+    {"SCALEX from the rounded scale: 1.02421; edges summed in float: OFFSETY 10.83171",
+     {34, 221.5, 644.0 / 3, 27.25},
+     {21, 38, 886.0 / 3, 291.5},
+     {"1.02422", "0.97000", "-31.43240", "10.83170"},
+     "Scale = [102 97] Offset = [-3143 1083]"},
+    {"SCALEY from the unrounded scale: 1.01571; edges summed in float: OFFSETX 13.33755",
+     {24.5, 215.75, 653.0 / 3, 18},
+     {33.5, 31.25, 868.0 / 3, 279.5},
+     {"0.98229", "1.01570", "13.33754", "-2.82704"},
+     "Scale = [98 101] Offset = [1333 -282]"},
+    {"OFFSETX from the unrounded offset: -36.75178",
+     {27, 214, 213, 35},
+     {37, 31, 295, 296},
+     {"1.05204", "0.97897", "-36.75179", "-4.11166"},
+     "Scale = [105 97] Offset = [-3675 -411]"},
+    {"819.2 or 921.6 off by 1e-7 either way: OFFSETX 6.14934 or OFFSETY -22.75555",
+     {18, 213, 215, 27},
+     {40, 37, 290, 291},
+     {"1.00260", "1.01587", "6.14935", "-22.75556"},
+     "Scale = [100 101] Offset = [614 -2275]"},
+    {"edges exactly a pixel apart taken for degenerate taps: nothing stored",
+     {1, 2, 2, 1},
+     {1, 1, 2, 2},
+     {"191.99765", "256.00000", "-716.79999", "-716.79999"},
+     "Scale = [19199 25600] Offset = [-71679 -71679]"},
+};
+
+TEST_F(Calibrate, TextsNextToARoundingFollowTheWidthsOfTheArithmetic) {
+    for (const BoundarySet& set : kBoundarySets) {
+        SCOPED_TRACE(set.near);
+        scratch.clearDebugLog();
+        Calibrate1Dimension(set.x, set.y);
+        EXPECT_EQ(Text(u"ScaleX"), set.texts[0]);
+        EXPECT_EQ(Text(u"ScaleY"), set.texts[1]);
+        EXPECT_EQ(Text(u"OffsetX"), set.texts[2]);
+        EXPECT_EQ(Text(u"OffsetY"), set.texts[3]);
+        EXPECT_EQ(scratch.debugLog(), "Calibrate1Dimension : " + std::string(set.line) + "\r\n");
+    }
+}
+
+// A touch driver woken by the end event finds all four values written.
+TEST_F(Calibrate, PublishesTheFourValuesThenSignalsTheEndThenWritesTheLine) {
+    const float x[] = {30, 200, 200, 30, 115};
+    const float y[] = {40, 40, 280, 280, 160};
+    Calibrate1Dimension(x, y);
+    EXPECT_EQ(CallTrace({"RegSetValueExW", "EventModify", "debug"}),
+              (std::vector<std::string>{
+                  "RegSetValueExW SCALEX 1.12940", "RegSetValueExW SCALEY 1.06667",
+                  "RegSetValueExW OFFSETX -42.16471", "RegSetValueExW OFFSETY -34.13334",
+                  "EventModify CALENDEVENT set",
+                  "debug Calibrate1Dimension : Scale = [112 106] Offset = [-4216 -3413]"}));
 }
 
 TEST_F(Calibrate, TheCentreSampleTakesNoPart) {

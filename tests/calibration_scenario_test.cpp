@@ -5,6 +5,7 @@
 #include <cmath>
 #include <regex>
 
+#include "tests/support/calibration_script.h"
 #include "tests/support/qozcal_run.h"
 #include "tests/support/screen_checks.h"
 #include "tests/support/settings_values.h"
@@ -65,6 +66,22 @@ TEST(FullCalibration, PaintsTheFifthTapsOwnStrokeOnceThePadIsBack) {
     EXPECT_EQ(ClientDifferences(Shot(scratch, "done.png"), StraightLine({125, 161}, {125, 171}),
                                 {buttonsArea}),
               "");
+}
+
+TEST(FullCalibration, TakesATapThatCameDuringThePauseAsTheNextTargetsSample) {
+    // Each tap comes 200 ms after the one before, while the program still
+    // pauses after it: none is lost, and each is the next target's sample.
+    // The taps are the documented samples x (30, 200, 200, 30, 115) and
+    // y (40, 40, 280, 280, 160).
+    ScratchEnvironment scratch;
+    TapList taps = {{31, 41}, {201, 41}, {201, 281}, {31, 281}, {116, 161}};
+    ChildResult run = RunScript(scratch, {.text = CalibrationScript(taps, false, 200)});
+    ASSERT_EQ(run.status, 0) << run.error;
+    EXPECT_EQ(scratch.debugLog(),
+              kSeedLines + "Calibrate1Dimension : Scale = [112 106] Offset = [-4216 -3413]\r\n" +
+                  completionLine);
+    EXPECT_EQ(FourSettings(scratch),
+              std::vector<std::string>({"1.12940", "1.06667", "-42.16471", "-34.13334"}));
 }
 
 TEST(StartUp, WritesNoSeedLinesWhenTheSettingsKeyExists) {

@@ -4,6 +4,7 @@
 
 #include "platform/common/utf16.h"
 #include "settings/settings_store.h"
+#include "tests/support/call_trace.h"
 #include "tests/support/scratch_environment.h"
 #include "tests/support/settings_values.h"
 
@@ -11,6 +12,7 @@ namespace {
 
 class SettingsStore : public ::testing::Test {
 protected:
+    void SetUp() override { ClearCallTrace(); }
     ScratchEnvironment scratch;
 };
 
@@ -26,6 +28,30 @@ TEST_F(SettingsStore, FirstStartSeedsTheFourNeutralValues) {
         EXPECT_EQ(value.size, 2u);
         EXPECT_EQ(value.text, texts[i]);
     }
+}
+
+TEST_F(SettingsStore, AFailedSeedIsReportedAndTheOthersAreStillWritten) {
+    FailCallsStartingWith("RegSetValueExW ScaleY");
+    InitQOZCalRegistry();
+    EXPECT_EQ(scratch.debugLog(),
+              "AddQOZRegistryItem : Successed - [2] [ScaleX] - [1]\r\n"
+              "AddQOZRegistryItem : Failed - [ScaleY] - [1]\r\n"
+              "AddQOZRegistryItem : Successed - [2] [OffsetX] - [0]\r\n"
+              "AddQOZRegistryItem : Successed - [2] [OffsetY] - [0]\r\n");
+    EXPECT_FALSE(QueryQozSerialValue(u"ScaleY").present);
+    EXPECT_EQ(QueryQozSerialValue(u"OffsetY").text, u"0");
+}
+
+TEST_F(SettingsStore, EveryOperationClosesTheKeysItOpened) {
+    InitQOZCalRegistry();  // creates and seeds the key
+    InitQOZCalRegistry();  // finds it
+    EXPECT_EQ(SetQOZRegistryValue(u"SCALEX", u"1.12940"), 1);
+    FailCallsStartingWith("RegSetValueExW SCALEY");
+    EXPECT_EQ(SetQOZRegistryValue(u"SCALEY", u"1.06667"), 0);
+    WCHAR buffer[QOZ_REGISTRY_BUFFER_CHARS];
+    EXPECT_EQ(GetQOZRegistryValue(u"ScaleX", buffer), 1);
+    EXPECT_EQ(GetQOZRegistryValue(u"Nothing", buffer), 0);
+    EXPECT_EQ(RegistryKeysLeftOpen(), 0);
 }
 
 TEST_F(SettingsStore, AnExistingKeyIsLeftByteForByteAsItIs) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/calibration_mode.h"
 #include "app/main_window.h"
@@ -11,7 +13,9 @@
 #include "platform/host/kernel32/clock.h"
 #include "platform/host/user32/window_system.h"
 #include "platform/host/user32/window_table.h"
+#include "tests/support/call_trace.h"
 #include "tests/support/scratch_environment.h"
+#include "tests/support/screen_checks.h"
 #include "tests/support/settings_values.h"
 #include "tests/support/window_system_test.h"
 
@@ -31,6 +35,7 @@ protected:
         for (int i = 0; i < 3; ++i) buttons[i] = windows[i + 1];
         startListener = CreateEventW(nullptr, FALSE, FALSE, u"CALSTARTEVENT");
         endListener = CreateEventW(nullptr, FALSE, FALSE, u"CALENDEVENT");
+        ClearCallTrace();
     }
     void TearDown() override {
         CloseHandle(startListener);
@@ -44,6 +49,14 @@ protected:
         SendMessageW(main, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
         SendMessageW(main, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
     }
+    // A pad stroke from client (50, 100) through (60, 100) to (70, 100).
+    void Stroke() {
+        SendMessageW(main, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 100));
+        SendMessageW(main, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(60, 100));
+        SendMessageW(main, WM_LBUTTONUP, 0, MAKELPARAM(70, 100));
+    }
+    // What the client area shows, in screen pixels, the buttons' place included.
+    static Pixels ClientBlack() { return BlackPixelsIn(1, 1, 239, 319); }
     bool ButtonsShown() const {
         int shown = 0;
         for (auto* button : buttons) shown += qoz::host::IsShown(*button) ? 1 : 0;
@@ -62,10 +75,18 @@ protected:
 TEST_F(WindowProcedure, StartUpSeedsTheSettingsAndShowsTheButtonsAtTheirPlaces) {
     EXPECT_EQ(scratch.debugLog(), kSeedLines);
     EXPECT_TRUE(ButtonsShown());
+    const qoz::host::Window* window = qoz::host::LookUpWindow(main);
+    EXPECT_EQ(window->text, u"펜입력");
+    EXPECT_EQ(window->style, DWORD(WS_VISIBLE | WS_BORDER));
+    EXPECT_TRUE(window->topmost);
+    EXPECT_EQ(std::vector({window->x, window->y, window->width, window->height}),
+              std::vector({0, 0, 240, 320}));
+    const char16_t* captions[] = {u"삭제", u"종료", u"Calibration"};
     const int ids[] = {ID_ERASE, ID_EXIT, ID_CALIBRATE};
     const int xs[] = {100, 130, 160};
     const int widths[] = {30, 30, 80};
     for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(buttons[i]->text, captions[i]);
         EXPECT_EQ(buttons[i]->id, ids[i]);
         EXPECT_EQ(buttons[i]->x, xs[i]);
         EXPECT_EQ(buttons[i]->y, 1);
@@ -76,11 +97,13 @@ TEST_F(WindowProcedure, StartUpSeedsTheSettingsAndShowsTheButtonsAtTheirPlaces) 
 }
 
 TEST_F(WindowProcedure, TheCalibrationButtonHidesTheButtonsAndSignalsTheStart) {
+    EXPECT_FALSE(WasSet(startListener));
     Command(ID_CALIBRATE);
     EXPECT_EQ(calibrating, 1);
     EXPECT_EQ(sampleIndex, 0);
     EXPECT_FALSE(ButtonsShown());
     EXPECT_TRUE(WasSet(startListener));
+    EXPECT_FALSE(WasSet(startListener)) << "automatic reset: one press releases one wait";
 }
 
 TEST_F(WindowProcedure, AKeyReleaseStartsOrRestartsCalibrationWithoutTheStartEvent) {
@@ -132,6 +155,53 @@ TEST_F(WindowProcedure, OnlyTheFifthTapPublishesThenThePadComesBack) {
     EXPECT_EQ(QueryQozSerialValue(u"ScaleY").text, u"1.00000");
 }
 
+TEST_F(WindowProcedure, TheEndEventComesOncePerCompletedCalibrationAndNotOnExit) {
+    for (int calibration = 0; calibration < 3; ++calibration) {
+        Command(ID_CALIBRATE);
+        int taps = calibration < 2 ? 5 : 4;
+        for (int tap = 0; tap < taps; ++tap) Tap((int)targetX[tap], (int)targetY[tap]);
+    }
+    Command(ID_EXIT);
+    RunLoopUntilIdle();
+    std::string start = "EventModify CALSTARTEVENT set", end = "EventModify CALENDEVENT set";
+    EXPECT_EQ(CallTrace({"EventModify"}), std::vector({start, end, start, end, start}));
+}
+
+TEST_F(WindowProcedure, AnUnknownCommandAsksForNoRepaintAndCalibrationErasesThePad) {
+    Command(ID_CALIBRATE);
+    Tap(24, 32);
+    RunLoopUntilIdle();
+    Command(0x1234);
+    EXPECT_FALSE(qoz::host::LookUpWindow(main)->updatePending);
+    RunLoopUntilIdle();
+    EXPECT_EQ(ClientBlack(), TargetMark(216, 32)) << "the mark stays";
+    // The pad, with the buttons still hidden: only the command can erase it.
+    Stroke();
+    Command(ID_CALIBRATE);
+    RunLoopUntilIdle();
+    EXPECT_EQ(ClientBlack(), TargetMark(24, 32));
+}
+
+TEST_F(WindowProcedure, AStrokeHeldAfterOneMoveDrawsNothingUntilItsPenUp) {
+    SendMessageW(main, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 100));
+    SendMessageW(main, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(60, 100));
+    RunLoopUntilIdle();
+    EXPECT_EQ(BlackPixelsIn(1, 32, 239, 319), Pixels{});
+    SendMessageW(main, WM_LBUTTONUP, 0, MAKELPARAM(70, 100));
+    RunLoopUntilIdle();
+    EXPECT_EQ(BlackPixelsIn(1, 32, 239, 319),
+              StraightLine(FromClient(60, 100), FromClient(70, 100)));
+}
+
+TEST_F(WindowProcedure, AfterEraseARepaintThePlatformAsksForDrawsNothing) {
+    Stroke();
+    Command(ID_ERASE);
+    RunLoopUntilIdle();
+    InvalidateRect(main, nullptr, TRUE);  // as when something that covered it goes away
+    RunLoopUntilIdle();
+    EXPECT_EQ(BlackPixelsIn(1, 32, 239, 319), Pixels{});
+}
+
 TEST_F(WindowProcedure, PadStrokesNeverSampleOrPause) {
     uint64_t before = qoz::host::NowMilliseconds();
     SendMessageW(main, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 60));
@@ -170,6 +240,101 @@ TEST_F(WindowProcedure, TheExitCommandEndsTheLoopWithCodeZeroBeforeAnyFurtherInp
 TEST_F(WindowProcedure, OtherMessagesGoToTheDefaultProcedure) {
     EXPECT_EQ(MainWindowProc(main, WM_CHAR, 'a', 0), DefWindowProcW(main, WM_CHAR, 'a', 0));
     EXPECT_EQ(calibrating, 0);
+}
+
+// Where a target is not a whole pixel, its mark is placed by truncating.
+struct MarkPlace {
+    int screenWidth, screenHeight, target;
+    int left, top;  // client pixels where the mark starts
+};
+
+class TargetMarks : public ::testing::TestWithParam<MarkPlace> {
+protected:
+    void TearDown() override {
+        qoz::host::ResetWindowSystemForTesting();
+        qoz::host::UseVirtualTime(false);
+    }
+    ScratchEnvironment scratch;
+};
+
+TEST_P(TargetMarks, StartWhereTheTargetLessFivePixelsTruncates) {
+    const MarkPlace& place = GetParam();
+    HWND main = StartProgramInProcess(place.screenWidth, place.screenHeight);
+    SendMessageW(main, WM_COMMAND, MAKEWPARAM(ID_CALIBRATE, BN_CLICKED), 0);
+    for (int tap = 0; tap < place.target; ++tap) {
+        SendMessageW(main, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(120, 120));
+        SendMessageW(main, WM_LBUTTONUP, 0, MAKELPARAM(120, 120));
+    }
+    RunLoopUntilIdle();
+    EXPECT_EQ(BlackPixelsIn(1, 1, 239, std::min(319, place.screenHeight)),
+              TargetMark(place.left + 5, place.top + 5));
+}
+
+INSTANTIATE_TEST_SUITE_P(OddScreens, TargetMarks,
+                         ::testing::Values(
+                             // The centre (121, 121): from 0.9 as a float it would be 120.99999.
+                             MarkPlace{242, 242, 4, 116, 116},
+                             // The first target (24.5, 24.5): rounding would start its mark at 20.
+                             MarkPlace{245, 245, 0, 19, 19}));
+
+// The program's own entry in this process: start-up, then the loop, which
+// ends once nothing is left to do.
+class StartUp : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetProgramInProcess();
+        ClearCallTrace();
+    }
+    void TearDown() override {
+        ClearCallTrace();
+        qoz::host::ResetWindowSystemForTesting();
+        qoz::host::UseVirtualTime(false);
+    }
+    ScratchEnvironment scratch;
+};
+
+TEST_F(StartUp, EventsThenSettingsThenWindowsThenTargetsThenAnImmediatePaint) {
+    EXPECT_EQ(AppMain(nullptr, nullptr, nullptr, SW_SHOW), 0);
+    std::vector<std::string> trace =
+        CallTrace({"RegisterClassW", "CreateEventW", "RegOpenKeyExW", "RegCreateKeyExW",
+                   "RegCloseKey", "CreateWindowExW", "SetWindowPos", "GetSystemMetrics 0",
+                   "ShowWindow", "UpdateWindow", "BeginPaint", "GetMessageW"});
+    auto firstFetch = std::ranges::find(trace, "GetMessageW");  // the loop's first; keep it
+    trace.erase(firstFetch == trace.end() ? firstFetch : firstFetch + 1, trace.end());
+    EXPECT_EQ(trace, std::vector<std::string>({
+                         "RegisterClassW \"\"",
+                         "CreateEventW CALSTARTEVENT",
+                         "CreateEventW CALENDEVENT",
+                         "RegOpenKeyExW Software\\QozSerial",
+                         "RegCreateKeyExW Software\\QozSerial",
+                         "RegCloseKey",
+                         "CreateWindowExW \"\" \"펜입력\"",
+                         "SetWindowPos 펜입력",
+                         "CreateWindowExW \"button\" \"삭제\"",
+                         "CreateWindowExW \"button\" \"종료\"",
+                         "CreateWindowExW \"button\" \"Calibration\"",
+                         "GetSystemMetrics 0",
+                         "ShowWindow 펜입력 5",
+                         "UpdateWindow 펜입력",
+                         "BeginPaint 펜입력",
+                         "GetMessageW",
+                     }));
+    EXPECT_EQ(RegistryKeysLeftOpen(), 0);
+}
+
+TEST_F(StartUp, WithoutItsMainWindowTheProgramEndsAtOnceKeepingTheEventsAndTheKey) {
+    FailCallsStartingWith("CreateWindowExW \"\"");
+    EXPECT_EQ(AppMain(nullptr, nullptr, nullptr, SW_SHOW), 0);
+    EXPECT_EQ(
+        CallTrace(
+            {"CreateWindowExW", "SetWindowPos", "GetSystemMetrics", "ShowWindow", "GetMessageW"}),
+        std::vector<std::string>({"CreateWindowExW \"\" \"펜입력\"", "SetWindowPos (no window)"}));
+    EXPECT_EQ(scratch.debugLog(), kSeedLines);
+    for (const char16_t* name : {u"CALSTARTEVENT", u"CALENDEVENT"}) {
+        HANDLE event = CreateEventW(nullptr, FALSE, FALSE, name);
+        EXPECT_EQ(GetLastError(), (DWORD)ERROR_ALREADY_EXISTS);
+        CloseHandle(event);
+    }
 }
 
 }  // namespace

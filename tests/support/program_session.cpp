@@ -7,16 +7,22 @@
 #include "calibration/stroke_buffer.h"
 #include "calibration/tap_sampling.h"
 #include "platform/host/kernel32/clock.h"
+#include "platform/host/screen_input.h"
 #include "platform/host/user32/window_system.h"
 #include "platform/host/user32/window_table.h"
 
-HWND StartProgramInProcess() {
+void ResetProgramInProcess(int screenWidth, int screenHeight) {
     qoz::host::ResetWindowSystemForTesting();
+    qoz::host::SetScreenSize(screenWidth, screenHeight);
     qoz::host::UseVirtualTime(true);
     calibrating = 0;
     sampleIndex = 0;
     strokeIndex = 0;
     strokeLength = 0;
+}
+
+HWND StartProgramInProcess(int screenWidth, int screenHeight) {
+    ResetProgramInProcess(screenWidth, screenHeight);
     RegisterMainWindowClass(nullptr, MainWindowProc);
     if (InitMainWindow(nullptr, SW_SHOW) == 0) return nullptr;
     // The main window is the first one the program creates.

@@ -5,10 +5,13 @@
 
 #include "platform/platform.h"
 
-// Forgets the previous session's windows, puts the program back in pad mode
-// with an empty stroke and runs its start-up. Returns the main window, or
-// null when start-up failed.
-HWND StartProgramInProcess();
+// Forgets the previous session's windows, gives the simulated screen this
+// size and puts the program back in pad mode with an empty stroke.
+void ResetProgramInProcess(int screenWidth = 240, int screenHeight = 320);
+
+// ResetProgramInProcess, then the program's start-up. Returns the main
+// window, or null when start-up failed.
+HWND StartProgramInProcess(int screenWidth = 240, int screenHeight = 320);
 
 // Fetches and dispatches messages until nothing is left to do: no queued
 // message, no pending repaint and no more input.

@@ -1,0 +1,167 @@
+// The traced calls of traced_platform.h. This file sees the real platform
+// calls: it records each call and then makes it, unless it is to fail.
+#include "tests/support/call_trace.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstring>
+#include <map>
+#include <set>
+
+#include "platform/common/utf16.h"
+#include "platform/common/wide_format.h"
+#include "platform/host/user32/window_table.h"
+#include "platform/platform.h"
+
+namespace {
+
+std::vector<std::string> lines;
+std::vector<std::string> failingPrefixes;
+std::set<HKEY> openKeys;
+std::map<HANDLE, std::string> eventNames;  // kept across ClearCallTrace
+
+std::string Text(LPCWSTR text) { return text ? qoz::Utf16ToUtf8(text) : "(null)"; }
+
+std::string Title(HWND window) {
+    const qoz::host::Window* found = qoz::host::LookUpWindow(window);
+    return found ? qoz::Utf16ToUtf8(found->text) : "(no window)";
+}
+
+// Records the line; true when the call is to fail.
+bool Record(std::string line) {
+    bool fails = std::ranges::any_of(
+        failingPrefixes, [&](const std::string& prefix) { return line.starts_with(prefix); });
+    lines.push_back(std::move(line));
+    return fails;
+}
+
+LONG FailedKey(PHKEY result) {
+    if (result) *result = nullptr;
+    return ERROR_ACCESS_DENIED;
+}
+
+LONG KeptOpen(LONG status, PHKEY result) {
+    if (status == ERROR_SUCCESS) openKeys.insert(*result);
+    return status;
+}
+
+}  // namespace
+
+void ClearCallTrace() {
+    lines.clear();
+    failingPrefixes.clear();
+    openKeys.clear();
+}
+
+std::vector<std::string> CallTrace(const std::vector<std::string>& prefixes) {
+    std::vector<std::string> found;
+    for (const std::string& line : lines)
+        if (std::ranges::any_of(prefixes,
+                                [&](const auto& prefix) { return line.starts_with(prefix); }))
+            found.push_back(line);
+    return found;
+}
+
+void FailCallsStartingWith(const std::string& prefix) { failingPrefixes.push_back(prefix); }
+
+int RegistryKeysLeftOpen() { return int(openKeys.size()); }
+
+ATOM TracedRegisterClassW(const WNDCLASSW* windowClass) {
+    Record("RegisterClassW \"" + Text(windowClass->lpszClassName) + "\"");
+    return RegisterClassW(windowClass);
+}
+
+HWND TracedCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x,
+                           int y, int width, int height, HWND parent, HMENU menu,
+                           HINSTANCE instance, void* param) {
+    if (Record("CreateWindowExW \"" + Text(className) + "\" \"" + Text(windowName) + "\""))
+        return nullptr;
+    return CreateWindowExW(exStyle, className, windowName, style, x, y, width, height, parent, menu,
+                           instance, param);
+}
+
+BOOL TracedSetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height,
+                        UINT flags) {
+    Record("SetWindowPos " + Title(window));
+    return SetWindowPos(window, insertAfter, x, y, width, height, flags);
+}
+
+BOOL TracedShowWindow(HWND window, int showCommand) {
+    Record("ShowWindow " + Title(window) + " " + std::to_string(showCommand));
+    return ShowWindow(window, showCommand);
+}
+
+BOOL TracedUpdateWindow(HWND window) {
+    Record("UpdateWindow " + Title(window));
+    return UpdateWindow(window);
+}
+
+int TracedGetSystemMetrics(int index) {
+    Record("GetSystemMetrics " + std::to_string(index));
+    return GetSystemMetrics(index);
+}
+
+BOOL TracedGetMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax) {
+    Record("GetMessageW");
+    return GetMessageW(message, window, filterMin, filterMax);
+}
+
+HDC TracedBeginPaint(HWND window, PAINTSTRUCT* paint) {
+    Record("BeginPaint " + Title(window));
+    return BeginPaint(window, paint);
+}
+
+HANDLE TracedCreateEventW(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState,
+                          LPCWSTR name) {
+    Record("CreateEventW " + Text(name));
+    HANDLE event = CreateEventW(security, manualReset, initialState, name);
+    eventNames[event] = Text(name);
+    return event;
+}
+
+BOOL TracedEventModify(HANDLE event, DWORD action) {
+    const char* actions[] = {"?", "pulse", "reset", "set"};
+    Record("EventModify " + eventNames[event] + " " + actions[action <= 3 ? action : 0]);
+    return EventModify(event, action);
+}
+
+LONG TracedRegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result) {
+    if (Record("RegOpenKeyExW " + Text(subKey))) return FailedKey(result);
+    return KeptOpen(RegOpenKeyExW(key, subKey, options, access, result), result);
+}
+
+LONG TracedRegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
+                           REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
+                           LPDWORD disposition) {
+    if (Record("RegCreateKeyExW " + Text(subKey))) return FailedKey(result);
+    return KeptOpen(RegCreateKeyExW(key, subKey, reserved, keyClass, options, access, security,
+                                    result, disposition),
+                    result);
+}
+
+LONG TracedRegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
+                          DWORD size) {
+    std::u16string text(size / 2, u'\0');
+    if (data) std::memcpy(text.data(), data, text.size() * 2);
+    if (Record("RegSetValueExW " + Text(valueName) + " " + qoz::Utf16ToUtf8(text)))
+        return ERROR_ACCESS_DENIED;
+    return RegSetValueExW(key, valueName, reserved, type, data, size);
+}
+
+LONG TracedRegCloseKey(HKEY key) {
+    Record("RegCloseKey");
+    openKeys.erase(key);
+    return RegCloseKey(key);
+}
+
+void TracedNKDbgPrintfW(LPCWSTR format, ...) {
+    std::u16string text;
+    va_list args;
+    va_start(args, format);
+    qoz::AppendFormatted(text, format, args);
+    va_end(args);
+    std::string line = qoz::Utf16ToUtf8(text);
+    while (line.ends_with('\n') || line.ends_with('\r')) line.pop_back();
+    Record("debug " + line);
+    NKDbgPrintfW(u"%s", text.c_str());
+}

@@ -1,0 +1,25 @@
+// The platform calls made in a test's process, recorded in order through the
+// linker's --wrap (see CMakeLists.txt for the calls), each as one line such
+// as "RegSetValueExW SCALEX 1.12940" or "ShowWindow 펜입력 5". Debug lines
+// written between two calls are recorded between them, as "debug TEXT". A
+// call can be made to fail instead of reaching the platform.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Forgets the lines recorded so far, the failures asked for and the open
+// registry keys counted.
+void ClearCallTrace();
+
+// The lines recorded since ClearCallTrace that start with one of `prefixes`,
+// with the debug lines written up to now.
+std::vector<std::string> CallTrace(const std::vector<std::string>& prefixes);
+
+// Until ClearCallTrace, a call whose line starts with `prefix` fails without
+// reaching the platform: a registry call with ERROR_ACCESS_DENIED, window
+// creation with a null handle.
+void FailCallsStartingWith(const std::string& prefix);
+
+// Registry keys opened or created since ClearCallTrace and not yet closed.
+int RegistryKeysLeftOpen();
