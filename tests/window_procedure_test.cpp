@@ -242,40 +242,33 @@ TEST_F(WindowProcedure, OtherMessagesGoToTheDefaultProcedure) {
     EXPECT_EQ(calibrating, 0);
 }
 
-// Where a target is not a whole pixel, its mark is placed by truncating.
-struct MarkPlace {
-    int screenWidth, screenHeight, target;
-    int left, top;  // client pixels where the mark starts
-};
-
-class TargetMarks : public ::testing::TestWithParam<MarkPlace> {
-protected:
-    void TearDown() override {
-        qoz::host::ResetWindowSystemForTesting();
-        qoz::host::UseVirtualTime(false);
+// Where a target is not a whole pixel, its mark starts where the target less
+// five pixels truncates.
+TEST(TargetMarks, OnScreensWhereTargetsAreNotWholePixels) {
+    struct {
+        int screenWidth, screenHeight, target;
+        int left, top;  // client pixels where the mark starts
+        const char* why;
+    } places[] = {
+        {242, 242, 4, 116, 116, "the centre (121, 121), 120.99999 from 0.9 as a float"},
+        {245, 245, 0, 19, 19, "the first target (24.5, 24.5), its mark at 20 if rounded"},
+    };
+    for (const auto& place : places) {
+        SCOPED_TRACE(place.why);
+        ScratchEnvironment scratch;
+        HWND main = StartProgramInProcess(place.screenWidth, place.screenHeight);
+        SendMessageW(main, WM_COMMAND, MAKEWPARAM(ID_CALIBRATE, BN_CLICKED), 0);
+        for (int tap = 0; tap < place.target; ++tap) {
+            SendMessageW(main, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(120, 120));
+            SendMessageW(main, WM_LBUTTONUP, 0, MAKELPARAM(120, 120));
+        }
+        RunLoopUntilIdle();
+        EXPECT_EQ(BlackPixelsIn(1, 1, 239, std::min(319, place.screenHeight)),
+                  TargetMark(place.left + 5, place.top + 5));
     }
-    ScratchEnvironment scratch;
-};
-
-TEST_P(TargetMarks, StartWhereTheTargetLessFivePixelsTruncates) {
-    const MarkPlace& place = GetParam();
-    HWND main = StartProgramInProcess(place.screenWidth, place.screenHeight);
-    SendMessageW(main, WM_COMMAND, MAKEWPARAM(ID_CALIBRATE, BN_CLICKED), 0);
-    for (int tap = 0; tap < place.target; ++tap) {
-        SendMessageW(main, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(120, 120));
-        SendMessageW(main, WM_LBUTTONUP, 0, MAKELPARAM(120, 120));
-    }
-    RunLoopUntilIdle();
-    EXPECT_EQ(BlackPixelsIn(1, 1, 239, std::min(319, place.screenHeight)),
-              TargetMark(place.left + 5, place.top + 5));
+    qoz::host::ResetWindowSystemForTesting();
+    qoz::host::UseVirtualTime(false);
 }
-
-INSTANTIATE_TEST_SUITE_P(OddScreens, TargetMarks,
-                         ::testing::Values(
-                             // The centre (121, 121): from 0.9 as a float it would be 120.99999.
-                             MarkPlace{242, 242, 4, 116, 116},
-                             // The first target (24.5, 24.5): rounding would start its mark at 20.
-                             MarkPlace{245, 245, 0, 19, 19}));
 
 // The program's own entry in this process: start-up, then the loop, which
 // ends once nothing is left to do.

@@ -1,8 +1,8 @@
-// The platform calls made in a test's process, recorded in order through the
-// linker's --wrap (see CMakeLists.txt for the calls), each as one line such
-// as "RegSetValueExW SCALEX 1.12940" or "ShowWindow 펜입력 5". Debug lines
-// written between two calls are recorded between them, as "debug TEXT". A
-// call can be made to fail instead of reaching the platform.
+// The platform calls that the program's traced build makes (those named in
+// traced_platform.h), recorded in order, each as one line such as
+// "RegSetValueExW SCALEX 1.12940" or "ShowWindow 펜입력 5"; its debug lines
+// are recorded among them as "debug TEXT". A call can be made to fail
+// instead of reaching the platform.
 #pragma once
 
 #include <string>
@@ -12,8 +12,8 @@
 // registry keys counted.
 void ClearCallTrace();
 
-// The lines recorded since ClearCallTrace that start with one of `prefixes`,
-// with the debug lines written up to now.
+// The lines recorded since ClearCallTrace that start with one of `prefixes`
+// ("debug" for the debug lines), in order.
 std::vector<std::string> CallTrace(const std::vector<std::string>& prefixes);
 
 // Until ClearCallTrace, a call whose line starts with `prefix` fails without
