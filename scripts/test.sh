@@ -11,7 +11,7 @@ packages=(
   libgtest-dev
   libsdl2-dev libfreetype-dev libfontconfig-dev libpng-dev fonts-nanum
   xvfb xdotool x11-utils imagemagick
-  g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 icoutils python3
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 icoutils python3
   clang libclang-rt-14-dev valgrind libbenchmark-dev
 )
 

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
@@ -81,6 +82,36 @@ TEST_F(Listen, MissingAndNonTextSettingsAreNamedAsSuch) {
     EXPECT_EQ(listener.NextLine(), "OffsetX=(missing)");
     EXPECT_EQ(listener.NextLine(), "OffsetY=(missing)");
     EXPECT_EQ(listener.Finish(), 0);
+}
+
+TEST_F(Listen, AStartAndAnEndSetTogetherAreReportedInOrderWhateverItIsWaitingOn) {
+    // The listener waits on the two events in turn. Each round sets the
+    // start and at once the end, at a moment that moves through its watch:
+    // often both come while it waits on the end. It must print the start
+    // first every time and lose neither; a round begins only once the last
+    // one is printed, so nothing is merged by the automatic reset.
+    constexpr int kRounds = 200;
+    Listener listener(scratch, {"--count", std::to_string(2 * kRounds), "--timeout", "100000"});
+    ASSERT_TRUE(listener.ready());
+    HANDLE start = CreateEventW(nullptr, FALSE, FALSE, u"CALSTARTEVENT");
+    HANDLE end = CreateEventW(nullptr, FALSE, FALSE, u"CALENDEVENT");
+    ASSERT_NE(start, nullptr);
+    ASSERT_NE(end, nullptr);
+    const std::string expected =
+        "CALSTARTEVENT\nCALENDEVENT\nScaleX=(missing)\nScaleY=(missing)\n"
+        "OffsetX=(missing)\nOffsetY=(missing)\n";
+    for (int round = 0; round < kRounds; ++round) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(round * 7 % 41));
+        ASSERT_TRUE(SetEvent(start));
+        ASSERT_TRUE(SetEvent(end));
+        std::string printed;
+        for (int line = 0; line < 6; ++line) printed += listener.NextLine() + "\n";
+        ASSERT_EQ(printed, expected) << "in round " << round;
+    }
+    EXPECT_EQ(listener.Finish(), 0);
+    EXPECT_EQ(listener.Rest(), "");
+    CloseHandle(start);
+    CloseHandle(end);
 }
 
 TEST_F(Listen, OneSetWakesExactlyOneOfTwoListeners) {

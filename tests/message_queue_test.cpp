@@ -1,4 +1,4 @@
-// The message loop's order (input, then quit, then repaints, then waiting),
+// The message loop's order (quit, then input, then repaints, then waiting),
 // immediate painting by UpdateWindow, and how the loop ends.
 #include "tests/support/window_system_test.h"
 
@@ -27,18 +27,19 @@ protected:
     ScriptedInput input;
 };
 
-TEST_F(MessageQueueTest, InputThenQuitThenPaintThenWaiting) {
+TEST_F(MessageQueueTest, QuitThenInputThenPaintThenWaiting) {
     input.arrived.push_back(RawInput::Pen(PenAction::Down, 50, 60));
     input.later.push_back(RawInput::Key('A'));
     PostQuitMessage(7);
+    // The quit comes first, although the pen-down had already arrived.
     MSG message;
-    ASSERT_TRUE(GetMessageW(&message, nullptr, 0, 0));
-    EXPECT_EQ(message.message, UINT(WM_LBUTTONDOWN));
-    EXPECT_EQ(message.hwnd, window);
     EXPECT_FALSE(GetMessageW(&message, nullptr, 0, 0));
     EXPECT_EQ(message.message, UINT(WM_QUIT));
     EXPECT_EQ(message.wParam, WPARAM(7));
-    // The first paint is still pending and comes before waiting for input.
+    // The input is still there for a later fetch, before the first paint.
+    ASSERT_TRUE(GetMessageW(&message, nullptr, 0, 0));
+    EXPECT_EQ(message.message, UINT(WM_LBUTTONDOWN));
+    EXPECT_EQ(message.hwnd, window);
     EXPECT_EQ(Next(), UINT(WM_PAINT));
     EXPECT_EQ(input.waits, 0);
     EXPECT_EQ(Next(), UINT(WM_KEYDOWN));
@@ -52,6 +53,20 @@ TEST_F(MessageQueueTest, InputThenQuitThenPaintThenWaiting) {
     qoz::host::SetInputSource(nullptr);
     EXPECT_FALSE(GetMessageW(&message, nullptr, 0, 0));
     EXPECT_EQ(message.wParam, WPARAM(0));
+}
+
+TEST_F(MessageQueueTest, AQuitPostedWhileHandlingInputOvertakesTheRestOfIt) {
+    UpdateWindow(window);
+    // A key press is two messages; a quit posted while the first is handled
+    // comes before the second and before the pen input behind it.
+    input.arrived = {RawInput::Key('A'), RawInput::Pen(PenAction::Down, 50, 60)};
+    EXPECT_EQ(Next(), UINT(WM_KEYDOWN));
+    PostQuitMessage(3);
+    MSG message;
+    EXPECT_FALSE(GetMessageW(&message, nullptr, 0, 0));
+    EXPECT_EQ(message.wParam, WPARAM(3));
+    EXPECT_EQ(Next(), UINT(WM_KEYUP));
+    EXPECT_EQ(Next(), UINT(WM_LBUTTONDOWN));
 }
 
 TEST_F(MessageQueueTest, InputArrivesInOrderAndInputForNoWindowIsSkipped) {

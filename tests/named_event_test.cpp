@@ -92,6 +92,34 @@ TEST_F(NamedEvent, AutoResetSignalWithNobodyWaitingIsConsumedByTheNextWait) {
     CloseHandle(event);
 }
 
+TEST_F(NamedEvent, NoSetIsLostOrTakenTwiceWhileShortWaitsTimeOutAroundIt) {
+    // A thread waits again and again for 1 ms; the sets land at every moment
+    // of its waits, also just as one times out. Each set is taken by exactly
+    // one wait, whether it found the thread waiting or not.
+    constexpr int kSets = 2000;
+    HANDLE event = OpenEvent(u"E");
+    std::atomic<int> taken{0};
+    std::atomic<bool> stop{false};
+    std::thread waiter([&] {
+        while (!stop)
+            if (WaitForSingleObject(event, 1) == WAIT_OBJECT_0) ++taken;
+    });
+    for (int set = 0; set < kSets; ++set) {
+        ASSERT_TRUE(SetEvent(event));
+        bool tookIt = Eventually([&] { return taken.load() == set + 1; });
+        if (!tookIt) {
+            stop = true;
+            waiter.join();
+        }
+        ASSERT_TRUE(tookIt) << "set " << set << ": " << taken.load() << " taken";
+        std::this_thread::sleep_for(std::chrono::microseconds(set * 37 % 1100));
+    }
+    stop = true;
+    waiter.join();
+    EXPECT_EQ(taken.load(), kSets);
+    CloseHandle(event);
+}
+
 TEST_F(NamedEvent, AWaitTimesOutAfterItsTimeout) {
     HANDLE event = OpenEvent(u"E");
     auto start = Clock::now();

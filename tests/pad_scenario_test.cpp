@@ -81,14 +81,25 @@ TEST(FocusedEraseButton, IgnoresOtherKeysAndErasesOnSpace) {
     EXPECT_EQ(scratch.debugLog(), kSeedLines);
 }
 
-TEST(ExitButton, EndsTheProgramAtOnceWithStatusZero) {
+TEST(ExitButton, EndsTheProgramAtOnceAndNothingQueuedBehindItIsHandled) {
     ScratchEnvironment scratch;
+    // Held open here, a set event stays pending after the program has ended.
+    HANDLE start = CreateEventW(nullptr, FALSE, FALSE, u"CALSTARTEVENT");
+    HANDLE end = CreateEventW(nullptr, FALSE, FALSE, u"CALENDEVENT");
+    ASSERT_NE(start, nullptr);
+    ASSERT_NE(end, nullptr);
     ChildResult run = RunScript(scratch, {.script = Scenario("exit-button.pen")});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.error, "");
     EXPECT_FALSE(std::filesystem::exists(scratch.dir() / "never.png"));
     EXPECT_FALSE(std::filesystem::exists(scratch.dir() / "never-either.png"));
+    // The calibration sent right after the tap on "종료" never ran.
     EXPECT_EQ(scratch.debugLog(), kSeedLines);
+    EXPECT_EQ(FourSettings(scratch), (std::vector<std::string>{"1", "1", "0", "0"}));
+    EXPECT_EQ(WaitForSingleObject(start, 0), DWORD(WAIT_TIMEOUT));
+    EXPECT_EQ(WaitForSingleObject(end, 0), DWORD(WAIT_TIMEOUT));
+    CloseHandle(start);
+    CloseHandle(end);
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ class InputSource {
 public:
     virtual ~InputSource() = default;
     // Input that has already arrived, if any; never waits. GetMessageW asks
-    // before it looks at the quit flag and pending repaints.
+    // after it looks at the quit flag and before pending repaints.
     virtual std::optional<RawInput> PollInput() = 0;
     // Called when the program is idle (no message and no repaint pending):
     // waits for the next input. Empty when no more input will ever come; the

@@ -17,6 +17,10 @@ sends, with what the program is expected to do along the way. The rules:
   * the script ends with the pen up and the program in pad mode (or ended),
     so that the exit button can end the program.
 
+Input after a tap on the exit button is still sent: Windows hands the quit to
+the program before any input queued behind it, so none of it may have an
+effect. Shots after it are not taken (there is no window left to show).
+
 To know which taps are calibration taps, the checker follows the program's
 visible state the way a user would: the buttons, which window has the
 keyboard focus, calibration mode and the target count.
@@ -166,6 +170,8 @@ class ReplayModel:
     # -- geometry ---------------------------------------------------------
     def window_at(self, x, y):
         """The window under the pointer: a button name, "main" or None."""
+        if self.exited:
+            return None
         if self.buttons_shown:
             for name, _, _ in BUTTONS:
                 if inside(button_rect(name), x, y):
@@ -285,17 +291,18 @@ class ReplayModel:
     def run(self, commands):
         line = commands[-1][0] if commands else 1
         for line, name, args in commands:
-            if self.exited:
-                break
             if name == "wait":
                 self.now_ms += args[0]
                 self.emit("sleep", args[0])
                 continue
             self.check_not_paused(line, f"'{name}'")
             if name == "shot":
-                self.emit("shot", args[0], self.calibrating, self.buttons_shown, self.hover_drawn)
+                if not self.exited:
+                    self.emit("shot", args[0], self.calibrating, self.buttons_shown,
+                              self.hover_drawn)
             elif name == "key":
-                if not inside((0, 0, WINDOW_WIDTH, WINDOW_HEIGHT), *self.pointer):
+                if not self.exited and not inside((0, 0, WINDOW_WIDTH, WINDOW_HEIGHT),
+                                                  *self.pointer):
                     self.fail(line, "a key with the pointer off the window; the X server "
                                     "sends keys to the window under the pointer")
                 self.key(args[0])
@@ -304,9 +311,9 @@ class ReplayModel:
                                 f"{MOVE_PACING_MS} and up instead")
             else:
                 self.pen(line, name, *args)
+        if self.pen_down:
+            self.fail(line, "the script ends with the pen down")
         if not self.exited:
-            if self.pen_down:
-                self.fail(line, "the script ends with the pen down")
             if not self.buttons_shown:
                 self.fail(line, "the script ends in calibration mode; the exit button "
                                 "cannot end the program then")
@@ -315,6 +322,8 @@ class ReplayModel:
 
     def key(self, name):
         self.emit("key", KEYS[name])
+        if self.exited:
+            return
         if self.focus == "main":
             self.start_calibration()
         elif name == "space":

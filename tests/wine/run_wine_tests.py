@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""End-to-end check of the Windows build under Wine, and its equivalence with
+"""End-to-end check of one Windows build under Wine, and its equivalence with
 the headless simulator.
 
 Replays pen scripts with xdotool against qozcal.exe (started under
@@ -7,7 +7,8 @@ qozcal-dbgcap.exe, with the Windows qozcal-listen.exe beside it) on Xvfb, in a
 fresh WINEPREFIX, and checks what a user and the touch driver see: the window,
 every debug line to the byte, the settings, the events, the screen. The same
 scripts run through the simulator first; the debug lines and the four
-settings must be identical on both.
+settings must be identical on both. An i686 build runs in a 32-bit prefix,
+which cannot start anything else; an x86_64 build in a 64-bit one.
 
 Exit status: 0 all passed, 1 a check failed, 2 bad usage or a script that
 breaks the replay rules, 77 (CTest's skip code) when Wine cannot start at all.
@@ -16,6 +17,7 @@ breaks the replay rules, 77 (CTest's skip code) when Wine cannot start at all.
 import argparse
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -28,9 +30,14 @@ from wine_session import SessionError, WineSession, WineUnavailable, XServer  # 
 
 SKIP_STATUS = 77
 
+# --machine: the PE machine field of its executables and the WINEARCH of the
+# prefix that runs them.
+MACHINES = {"i686": (0x014C, "win32"), "x86_64": (0x8664, "win64")}
+
 # The runs, in order, on one prefix: the first starts on a fresh registry.
-TALL_SCRIPTS = ["examples/demo.pen", "examples/calibration.pen", "examples/key-restart.pen",
-                "examples/erase.pen", "examples/pad.pen", "examples/exit.pen"]
+TALL_SCRIPTS = ["examples/demo.pen", "tests/wine/known-fit.pen", "examples/calibration.pen",
+                "examples/key-restart.pen", "examples/erase.pen", "examples/pad.pen",
+                "examples/exit.pen", "tests/scenarios/exit-button.pen"]
 WIDE_SCRIPTS = ["tests/wine/wide-screen.pen"]
 TALL_SCREEN = (240, 320)
 WIDE_SCREEN = (320, 240)
@@ -39,27 +46,45 @@ WIDE_SCREEN = (320, 240)
 def parse_arguments(argv):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--source-dir", required=True)
-    parser.add_argument("--win64-dir", required=True,
-                        help="the win64 build (qozcal.exe, tools, the gaps probe)")
+    parser.add_argument("--windows-dir", required=True,
+                        help="the Windows build (qozcal.exe, tools, the gaps probe)")
+    parser.add_argument("--machine", required=True, choices=sorted(MACHINES),
+                        help="the processor the build is for; each executable is checked")
     parser.add_argument("--simulator", required=True, help="the host qozcal executable")
     parser.add_argument("--work-dir", help="keep everything here instead of a temp folder")
     args = parser.parse_args(argv)
-    for name in ("source_dir", "win64_dir", "simulator", "work_dir"):
+    for name in ("source_dir", "windows_dir", "simulator", "work_dir"):
         if getattr(args, name) is not None:
             setattr(args, name, os.path.abspath(getattr(args, name)))
     return args
 
 
 class Builds:
-    def __init__(self, win64_dir):
-        self.qozcal = os.path.join(win64_dir, "bin", "qozcal.exe")
-        self.listen = os.path.join(win64_dir, "bin", "qozcal-listen.exe")
-        self.dbgcap = os.path.join(win64_dir, "bin", "qozcal-dbgcap.exe")
-        self.probe = os.path.join(win64_dir, "bin", "qozcal-gaps-probe.exe")
+    def __init__(self, windows_dir):
+        self.qozcal = os.path.join(windows_dir, "bin", "qozcal.exe")
+        self.listen = os.path.join(windows_dir, "bin", "qozcal-listen.exe")
+        self.dbgcap = os.path.join(windows_dir, "bin", "qozcal-dbgcap.exe")
+        self.probe = os.path.join(windows_dir, "bin", "qozcal-gaps-probe.exe")
+        self.programs = (self.qozcal, self.listen, self.dbgcap, self.probe)
 
     def missing(self):
-        return [p for p in (self.qozcal, self.listen, self.dbgcap, self.probe)
-                if not os.path.isfile(p)]
+        return [p for p in self.programs if not os.path.isfile(p)]
+
+    def built_for_another_machine(self, machine):
+        """The executables whose PE header names another processor."""
+        return [p for p in self.programs if pe_machine(p) != MACHINES[machine][0]]
+
+
+def pe_machine(path):
+    """The machine field of a PE executable's header; None if it is none."""
+    with open(path, "rb") as image:
+        header = image.read(4096)
+    if len(header) < 0x40 or header[:2] != b"MZ":
+        return None
+    offset = struct.unpack_from("<I", header, 0x3C)[0]
+    if offset + 6 > len(header) or header[offset:offset + 4] != b"PE\0\0":
+        return None
+    return struct.unpack_from("<H", header, offset + 4)[0]
 
 
 def load_replays(source_dir):
@@ -104,14 +129,14 @@ def run_name(script):
     return os.path.splitext(os.path.basename(script))[0]
 
 
-def run_session(builds, source_dir, work_dir, replays, simulated, report):
+def run_session(builds, wine_arch, work_dir, replays, simulated, report):
     prefix = os.path.join(work_dir, "prefix")
     log_path = os.path.join(work_dir, "wine.log")
     first = True
     for scripts, screen in ((TALL_SCRIPTS, TALL_SCREEN), (WIDE_SCRIPTS, WIDE_SCREEN)):
         xserver = XServer(screen[0], screen[1], os.path.join(work_dir, "xvfb.log"))
         try:
-            session = WineSession(prefix, xserver, log_path)
+            session = WineSession(prefix, xserver, log_path, wine_arch)
             if first:
                 print(f"booting a fresh WINEPREFIX in {prefix} ...", flush=True)
                 session.boot()
@@ -131,12 +156,17 @@ def run_session(builds, source_dir, work_dir, replays, simulated, report):
 
 def main(argv):
     args = parse_arguments(argv)
-    builds = Builds(args.win64_dir)
+    builds = Builds(args.windows_dir)
     missing = builds.missing()
     if missing:
-        print("the win64 build is missing " + ", ".join(missing) +
-              "; build it with: cmake --preset win64 && cmake --build --preset win64")
+        print(f"the build in {args.windows_dir} is missing " + ", ".join(missing) +
+              "; build it with: cmake --preset win32 (or win64) && cmake --build --preset ...")
         return 1
+    foreign = builds.built_for_another_machine(args.machine)
+    if foreign:
+        print(f"not built for {args.machine}: " + ", ".join(foreign))
+        return 1
+    wine_arch = MACHINES[args.machine][1]
     try:
         replays = load_replays(args.source_dir)
     except pen_replay.ScriptError as error:
@@ -153,9 +183,12 @@ def main(argv):
     try:
         simulated = run_simulator(args.simulator, args.source_dir,
                                   os.path.join(work_dir, "simulator"))
-        run_session(builds, args.source_dir, work_dir, replays, simulated, report)
+        run_session(builds, wine_arch, work_dir, replays, simulated, report)
     except WineUnavailable as error:
-        print(f"SKIPPED: Wine cannot start here: {error}")
+        print(f"SKIPPED: Wine cannot start a {wine_arch} prefix here: {error}")
+        if wine_arch == "win32":
+            print("(Debian's 32-bit Wine: dpkg --add-architecture i386 && apt-get update && "
+                  "apt-get install wine32:i386)")
         return SKIP_STATUS
     except (SessionError, subprocess.TimeoutExpired) as error:
         report.fail(f"the run could not go on: {error}")

@@ -9,6 +9,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import pen_replay  # noqa: E402
+import run_wine_tests  # noqa: E402
 from pen_replay import ScriptError  # noqa: E402
 
 SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -31,8 +32,8 @@ class CommittedScriptsTest(unittest.TestCase):
         for script in scripts:
             with self.subTest(script=script):
                 pen_replay.load_replay(script, 240, 320)
-        pen_replay.load_replay(os.path.join(SOURCE_DIR, "tests", "wine", "wide-screen.pen"),
-                               320, 240)
+        # And every script the Wine run replays, on its screen.
+        run_wine_tests.load_replays(SOURCE_DIR)
 
 
 class RejectedScriptsTest(unittest.TestCase):
@@ -103,6 +104,21 @@ class FollowedStateTest(unittest.TestCase):
         result = replay("tap 146 16\ntap 50 100\n")
         self.assertTrue(result.program_exits)
         self.assertNotIn(("exit_tap",), result.steps)
+
+    def test_input_after_the_exit_is_sent_and_changes_nothing(self):
+        # A whole calibration right behind the exit tap, unpaced: the program
+        # takes the quit first, so none of it is a calibration tap.
+        result = replay("tap 146 16\n" + START_CALIBRATION.replace("wait 700\n", "") +
+                        FIVE_TAPS.replace("wait 700\n", "") + "key\nshot never.png\n")
+        self.assertEqual(result.events, [])
+        kinds = [step[0] for step in result.steps]
+        self.assertEqual(kinds.count("press"), 7)
+        self.assertEqual(kinds[-1], "key")
+        self.assertNotIn("pause", kinds)
+        self.assertNotIn("shot", kinds)
+        self.assertFalse(any(step[0] == "pointer" and step[3] for step in result.steps))
+        with self.assertRaises(ScriptError):
+            replay("tap 146 16\ndown 50 100\n")
 
     def test_a_tap_where_no_window_is_is_no_calibration_tap(self):
         text = START_CALIBRATION + "tap 33 25\nwait 700\ntap 289 25\ntap 230 25\nwait 700\n" \

@@ -19,11 +19,19 @@ SEED_LINES = (b"AddQOZRegistryItem : Successed - [2] [ScaleX] - [1]\r\n"
 COMPLETION_LINE = b"Completes Calibration ..........r\n"
 SETTINGS_TEXT = re.compile(r"-?[0-9]+\.[0-9]{5}")
 
-# Debug lines known in advance, whatever the simulator says: a first start and
-# a calibration with taps exactly at the 240 x 320 targets.
+# Debug lines and settings known in advance, whatever the simulator says: a
+# first start and a calibration with taps exactly at the 240 x 320 targets,
+# and a calibration of known samples. NEAR_ZERO: within 0.00001 of zero.
+NEAR_ZERO = "within 0.00001 of 0"
 EXPECTED_DEBUG = {
     "examples/demo.pen": SEED_LINES +
     b"Calibrate1Dimension : Scale = [99 99] Offset = [0 0]\r\n" + COMPLETION_LINE,
+    "tests/wine/known-fit.pen":
+    b"Calibrate1Dimension : Scale = [112 106] Offset = [-4216 -3413]\r\n" + COMPLETION_LINE,
+}
+EXPECTED_SETTINGS = {
+    "examples/demo.pen": ("0.99999", "1.00000", NEAR_ZERO, NEAR_ZERO),
+    "tests/wine/known-fit.pen": ("1.12940", "1.06667", "-42.16471", "-34.13334"),
 }
 
 # Pixels of the button strip (every button's rectangle together).
@@ -91,6 +99,13 @@ def show_bytes(data):
 
 def show_settings(settings):
     return ", ".join(f"{name}={settings[name.lower()]}" for name in SETTING_NAMES)
+
+
+def setting_is(text, expected):
+    if expected != NEAR_ZERO:
+        return text == expected
+    return text is not None and SETTINGS_TEXT.fullmatch(text) is not None and \
+        abs(float(text)) <= 0.00001
 
 
 def read_file(path):
@@ -372,6 +387,13 @@ class ScriptRun:
         self.check(settings == self.simulated.settings,
                    "the settings differ.\n  Wine (reg query): " + show_settings(settings) +
                    "\n  simulator:        " + show_settings(self.simulated.settings))
+        known = EXPECTED_SETTINGS.get(self.script)
+        if known is not None:
+            self.check(all(setting_is(settings[name.lower()], expected)
+                           for name, expected in zip(SETTING_NAMES, known)),
+                       "the settings are not the known ones.\n  Wine (reg query): " +
+                       show_settings(settings) + "\n  known:            " +
+                       ", ".join(f"{n}={e}" for n, e in zip(SETTING_NAMES, known)))
 
     def check_listener(self, listener, settings):
         if listener is None:

@@ -37,13 +37,19 @@ def wait_for(condition, timeout_s, interval_s=0.05):
         time.sleep(interval_s)
 
 
-def find_wine():
-    """The wine and wineserver programs, or WineUnavailable. Debian's wine64
-    package alone puts its loader in /usr/lib/wine, not on PATH."""
-    wine = shutil.which("wine64") or shutil.which("wine") or shutil.which(
-        "wine64", path="/usr/lib/wine")
+def find_wine(wine_arch):
+    """The wine and wineserver programs for a prefix of wine_arch ("win32" or
+    "win64"), or WineUnavailable. Debian's wine64 package alone puts its
+    loader in /usr/lib/wine, not on PATH; a 32-bit prefix needs the 32-bit
+    loader, which `wine` starts (Debian: the wine32 package)."""
+    if wine_arch == "win32":
+        wine = shutil.which("wine")
+    else:
+        wine = shutil.which("wine64") or shutil.which("wine") or shutil.which(
+            "wine64", path="/usr/lib/wine")
     if wine is None:
-        raise WineUnavailable("no wine or wine64 program on PATH or in /usr/lib/wine")
+        raise WineUnavailable(f"no wine program for a {wine_arch} prefix on PATH or in "
+                              "/usr/lib/wine")
     for candidate in ("wineserver64", "wineserver", "/usr/lib/wine/wineserver64",
                       "/usr/lib/wine/wineserver"):
         server = shutil.which(candidate)
@@ -86,16 +92,19 @@ class XServer:
 
 
 class WineSession:
-    """A fresh WINEPREFIX on one X server, and the user's tools."""
+    """A WINEPREFIX of the given architecture on one X server, and the user's
+    tools."""
 
-    def __init__(self, prefix, xserver, log_path):
-        self.wine, self.wineserver = find_wine()
+    def __init__(self, prefix, xserver, log_path, wine_arch):
+        self.wine, self.wineserver = find_wine(wine_arch)
         self.prefix = prefix
         self.xserver = xserver
         self.log_path = log_path
         self.env = dict(os.environ)
         self.env.update(WINE_ENVIRONMENT)
         self.env["WINEPREFIX"] = prefix
+        # A 32-bit prefix starts 32-bit programs only.
+        self.env["WINEARCH"] = wine_arch
         if os.path.dirname(self.wine) == "/usr/lib/wine":
             # What Debian's wine wrapper would set: the loader that starts
             # the prefix's further processes.

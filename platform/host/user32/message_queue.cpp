@@ -12,7 +12,10 @@ namespace qoz::host {
 
 namespace {
 
-std::deque<MSG> queue;
+// Input already routed to its windows, in arrival order. SendMessageW is a
+// direct call and nothing but the quit is ever posted, so this is the whole
+// queue apart from the quit flag.
+std::deque<MSG> inputQueue;
 InputSource* inputSource = nullptr;
 bool quitPosted = false;
 int quitCode = 0;
@@ -25,13 +28,13 @@ void QueueInput(const RawInput& input) {
     for (MSG message : RouteRawInput(input)) {
         message.time = Now();
         lastPoint = message.pt;
-        queue.push_back(message);
+        inputQueue.push_back(message);
     }
 }
 
 // Routes already-arrived input until some of it yields a message.
 void PollUntilQueued() {
-    while (queue.empty() && inputSource) {
+    while (inputQueue.empty() && inputSource) {
         std::optional<RawInput> input = inputSource->PollInput();
         if (!input) return;
         QueueInput(*input);
@@ -48,7 +51,7 @@ BOOL Quit(MSG* message, int code) {
 void SetInputSource(InputSource* source) { inputSource = source; }
 
 void ResetMessageQueue() {
-    queue.clear();
+    inputQueue.clear();
     inputSource = nullptr;
     quitPosted = false;
     quitCode = 0;
@@ -63,15 +66,17 @@ using namespace qoz::host;
 BOOL GetMessageW(MSG* message, HWND, UINT, UINT) {
     if (!message) return -1;
     for (;;) {
-        PollUntilQueued();
-        if (!queue.empty()) {
-            *message = queue.front();
-            queue.pop_front();
-            return TRUE;
-        }
+        // As on Windows: the quit comes before any input, even input that
+        // arrived before it was posted, which stays queued.
         if (quitPosted) {
             quitPosted = false;
             return Quit(message, quitCode);
+        }
+        PollUntilQueued();
+        if (!inputQueue.empty()) {
+            *message = inputQueue.front();
+            inputQueue.pop_front();
+            return TRUE;
         }
         if (Window* window = NextWindowToPaint()) {
             *message = MSG{window->handle, WM_PAINT, 0, 0, Now(), lastPoint};

@@ -1,5 +1,5 @@
-// The thread's message queue: posted and input messages in arrival order,
-// then the quit message, then repaints, then waiting for input.
+// The thread's message queue, fetched in Windows' order: the quit message,
+// then input in arrival order, then repaints, then waiting for input.
 #pragma once
 
 #include "platform/platform.h"
