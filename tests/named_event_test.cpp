@@ -1,17 +1,18 @@
+#include <fcntl.h>
 #include <signal.h>
-#include <sys/file.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/host/kernel32/event_folder.h"
 #include "platform/host/kernel32/named_event.h"
 #include "platform/platform.h"
 #include "tests/support/child_process.h"
@@ -26,6 +27,11 @@ constexpr auto kPatience = 5s;
 
 HANDLE OpenEvent(const char16_t* name, BOOL manualReset = FALSE, BOOL initialState = FALSE) {
     return CreateEventW(nullptr, manualReset, initialState, name);
+}
+
+// The file of the named event in the user's event folder.
+std::string EventFile(const char16_t* name) {
+    return qoz::host::OpenEventFolder().path + "/" + *qoz::host::EventObjectName(name);
 }
 
 // Polls until `done` holds or the patience runs out.
@@ -236,7 +242,8 @@ TEST_F(NamedEvent, AProcessKilledHoldingTheLockDoesNotWedgeTheOthers) {
     ASSERT_EQ(pipe(ready), 0);
     ChildProcess child = StartForked([&] {
         qoz::host::EventOpening opening = qoz::host::OpenNamedEvent(u"E", false, false);
-        pthread_mutex_lock(&opening.mapping.state->lock);
+        qoz::host::LockWatch watch;
+        qoz::host::LockEventState(*opening.mapping.state, watch);
         char byte = 1;
         if (write(ready[1], &byte, 1) != 1) return 2;
         pause();
@@ -260,11 +267,10 @@ TEST_F(NamedEvent, AProcessKilledHoldingTheLockDoesNotWedgeTheOthers) {
 }
 
 TEST_F(NamedEvent, ACreatorThatDiedHalfWayLeavesAnObjectTheNextCreatorMakesAnew) {
-    std::string objectName = *qoz::host::SharedEventObjectName(u"E");
+    std::string path = EventFile(u"E");
     ChildProcess child = StartForked([&] {
-        int fd = shm_open(objectName.c_str(), O_RDWR | O_CREAT, 0600);
-        flock(fd, LOCK_EX);
-        if (ftruncate(fd, 4096) != 0) return 2;
+        int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+        if (fd < 0 || ftruncate(fd, 4096) != 0 || write(fd, "half", 4) != 4) return 2;
         raise(SIGKILL);
         return 0;
     });
