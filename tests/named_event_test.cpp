@@ -12,10 +12,10 @@
 #include <thread>
 #include <vector>
 
-#include "platform/host/kernel32/event_folder.h"
 #include "platform/host/kernel32/named_event.h"
 #include "platform/platform.h"
 #include "tests/support/child_process.h"
+#include "tests/support/event_files.h"
 #include "tests/support/scratch_environment.h"
 
 namespace {
@@ -27,29 +27,6 @@ constexpr auto kPatience = 5s;
 
 HANDLE OpenEvent(const char16_t* name, BOOL manualReset = FALSE, BOOL initialState = FALSE) {
     return CreateEventW(nullptr, manualReset, initialState, name);
-}
-
-// The file of the named event in the user's event folder.
-std::string EventFile(const char16_t* name) {
-    return qoz::host::OpenEventFolder().path + "/" + *qoz::host::EventObjectName(name);
-}
-
-// Polls until `done` holds or the patience runs out.
-template <typename Condition>
-bool Eventually(Condition done) {
-    for (auto deadline = Clock::now() + kPatience; Clock::now() < deadline;) {
-        if (done()) return true;
-        std::this_thread::sleep_for(1ms);
-    }
-    return done();
-}
-
-int WaitersOn(const char16_t* name) {
-    qoz::host::EventOpening opening = qoz::host::OpenNamedEvent(name, false, false);
-    if (opening.status == qoz::host::EventOpenStatus::Failed) return -1;
-    int count = qoz::host::CountEventWaiters(*opening.mapping.state);
-    qoz::host::CloseEventMapping(opening.mapping);
-    return count;
 }
 
 bool AwaitWaiters(const char16_t* name, int count) {
