@@ -178,7 +178,10 @@ LONG TakeLock(const std::string& path, const std::string& lockPath, UniqueFd& lo
                          O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
     if (!lock.valid()) {
         int error = errno;
-        std::string why = error == ELOOP ? "it is a symbolic link" : std::strerror(error);
+        struct stat link {};
+        bool isLink =
+            error == ELOOP || (lstat(lockPath.c_str(), &link) == 0 && S_ISLNK(link.st_mode));
+        std::string why = isLink ? "it is a symbolic link" : std::strerror(error);
         return ReportWriteRefusal(path, "cannot open the lock file " + lockPath + ": " + why,
                                   ErrorCodeFor(error));
     }
