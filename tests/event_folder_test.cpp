@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -13,6 +12,7 @@
 #include "platform/host/kernel32/event_folder.h"
 #include "platform/platform.h"
 #include "tests/support/child_process.h"
+#include "tests/support/environment_override.h"
 #include "tests/support/event_files.h"
 #include "tests/support/scratch_environment.h"
 
@@ -21,33 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
-
-// Sets an environment variable (or unsets it, given nothing) for the life
-// of the object.
-class EnvironmentOverride {
-public:
-    EnvironmentOverride(const char* name, std::optional<std::string> value) : name_(name) {
-        if (const char* old = getenv(name)) old_ = old;
-        if (value) {
-            setenv(name, value->c_str(), 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~EnvironmentOverride() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-    EnvironmentOverride(const EnvironmentOverride&) = delete;
-    EnvironmentOverride& operator=(const EnvironmentOverride&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 fs::path MakeFolder(const fs::path& path, mode_t mode) {
     fs::create_directories(path);

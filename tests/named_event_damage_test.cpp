@@ -17,6 +17,7 @@
 #include "platform/host/kernel32/named_event.h"
 #include "platform/platform.h"
 #include "tests/support/child_process.h"
+#include "tests/support/environment_override.h"
 #include "tests/support/event_files.h"
 #include "tests/support/scratch_environment.h"
 
@@ -47,11 +48,20 @@ std::string Message(const char* name, const std::string& path, const std::string
 
 Clock::duration Since(Clock::time_point began) { return Clock::now() - began; }
 
+// Each test has an event folder of its own: the files of its killed
+// processes must stay until it opens an event itself, and another test's
+// open anywhere else would remove them.
 class EventTrouble : public ::testing::Test {
 protected:
-    void SetUp() override { alarm(60); }  // a wedged event fails the run instead of hanging it
+    void SetUp() override {
+        alarm(60);  // a wedged event fails the run instead of hanging it
+        fs::create_directory(runtime());
+        chmod(runtime().c_str(), 0700);
+    }
     void TearDown() override { alarm(0); }
+    fs::path runtime() const { return scratch.dir() / "run"; }
     ScratchEnvironment scratch;
+    EnvironmentOverride ownFolder{"XDG_RUNTIME_DIR", runtime().string()};
 };
 
 TEST_F(EventTrouble, ADamagedEventInUseIsRefusedWithOneMessageAndItsCallsFail) {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "tests/support/calibration_script.h"
+#include "tests/support/environment_override.h"
 #include "tests/support/event_files.h"
 #include "tests/support/listener.h"
 #include "tests/support/qozcal_run.h"
@@ -126,7 +127,7 @@ TEST_F(SecondUserAttack, ObjectsSquattedAndLockedAtTheOldEventPathsNoLongerMatte
 }
 
 TEST_F(SecondUserAttack, AnEventFolderSquattedInASharedRuntimeFolderIsRefusedAndTheRunGoesOn) {
-    setenv("XDG_RUNTIME_DIR", shared().c_str(), 1);
+    EnvironmentOverride sharedRuntime("XDG_RUNTIME_DIR", shared().string());
     fs::path folder = shared() / "qozcal";
     for (bool asLink : {false, true}) {
         SCOPED_TRACE(asLink ? "a link to the second user's folder" : "the second user's folder");
@@ -155,7 +156,6 @@ TEST_F(SecondUserAttack, AnEventFolderSquattedInASharedRuntimeFolderIsRefusedAnd
         EXPECT_NE(scratch.debugLog().find(completionLine), std::string::npos);
         fs::remove_all(folder);
     }
-    unsetenv("XDG_RUNTIME_DIR");
 }
 
 TEST_F(SecondUserAttack, TheLiveEventFilesCannotBeReachedAndTheSecondUsersEventsAreItsOwn) {
