@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -132,20 +133,13 @@ TEST_F(EventTrouble, ALockKeptByALiveProcessIsGivenUpAfterTwoSecondsWithOneMessa
     HANDLE event = OpenEvent(u"E");
     HANDLE other = OpenEvent(u"E");
     ASSERT_NE(other, nullptr);
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    ChildProcess holder = StartChild({.function = [&] {
+    auto holder = std::make_unique<StayingChild>([] {
         qoz::host::EventOpening opening = qoz::host::OpenNamedEvent(u"E", false, false);
         qoz::host::LockWatch watch;
-        if (qoz::host::LockEventState(*opening.mapping.state, watch) !=
-            qoz::host::EventResult::Done)
-            return 1;
-        if (write(ready[1], "l", 1) != 1) return 1;
-        pause();
-        return 0;
-    }});
-    char byte = 0;
-    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+        return qoz::host::LockEventState(*opening.mapping.state, watch) ==
+               qoz::host::EventResult::Done;
+    });
+    ASSERT_TRUE(holder->acted());
     CaptureStderr();
 
     // Short waits time out as waits do, none of them late, until together
@@ -176,13 +170,11 @@ TEST_F(EventTrouble, ALockKeptByALiveProcessIsGivenUpAfterTwoSecondsWithOneMessa
                                            "another process has kept it locked for more than 2 s"));
 
     // The lock of a holder that is gone is taken over at once.
-    StopChild(holder);
+    holder.reset();
     EXPECT_TRUE(SetEvent(event));
     EXPECT_EQ(WaitForSingleObject(other, 0), WAIT_OBJECT_0);
     CloseHandle(other);
     CloseHandle(event);
-    close(ready[0]);
-    close(ready[1]);
 }
 
 TEST_F(EventTrouble, ALockLeftSetIsForgottenOnceEveryOpenerIsGone) {
@@ -209,17 +201,11 @@ TEST_F(EventTrouble, ALockLeftSetIsForgottenOnceEveryOpenerIsGone) {
 }
 
 TEST_F(EventTrouble, EventsOfKilledProcessesAreRemovedByTheNextOpen) {
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    ChildProcess child = StartChild({.function = [&] {
-        if (OpenEvent(u"A") == nullptr || OpenEvent(u"B") == nullptr) return 1;
-        if (write(ready[1], "o", 1) != 1) return 1;
-        pause();
-        return 0;
-    }});
-    char byte = 0;
-    ASSERT_EQ(read(ready[0], &byte, 1), 1);
-    StopChild(child);
+    {
+        StayingChild opener(
+            [] { return OpenEvent(u"A") != nullptr && OpenEvent(u"B") != nullptr; });
+        ASSERT_TRUE(opener.acted());
+    }  // killed here
     ASSERT_TRUE(fs::exists(EventFile(u"A")));
     ASSERT_TRUE(fs::exists(EventFile(u"B")));
 
@@ -229,8 +215,6 @@ TEST_F(EventTrouble, EventsOfKilledProcessesAreRemovedByTheNextOpen) {
     EXPECT_TRUE(fs::exists(EventFile(u"C")));
     CloseHandle(event);
     EXPECT_FALSE(fs::exists(EventFile(u"C")));
-    close(ready[0]);
-    close(ready[1]);
 }
 
 TEST_F(EventTrouble, TheFileIsPrivateAndOneThatIsNotTheUsersOwnIsRefused) {

@@ -56,45 +56,18 @@ TEST(EventNamespaces, SlashesAreJustCharactersOfTheName) {
     EXPECT_FALSE(std::filesystem::exists(folder / "a"));
 }
 
-// A process of the user that takes CALSTARTEVENT's lock and keeps it.
-class LockKeeper {
-public:
-    LockKeeper() {
-        if (pipe(locked_) != 0) return;
-        process_ = StartChild({.function = [this] {
-            qoz::host::EventOpening opening =
-                qoz::host::OpenNamedEvent(u"CALSTARTEVENT", false, false);
-            qoz::host::LockWatch watch;
-            if (opening.mapping.state == nullptr ||
-                qoz::host::LockEventState(*opening.mapping.state, watch) !=
-                    qoz::host::EventResult::Done ||
-                write(locked_[1], "l", 1) != 1)
-                return 1;
-            pause();
-            return 0;
-        }});
-        char byte = 0;
-        holding_ = read(locked_[0], &byte, 1) == 1;
-    }
-    ~LockKeeper() {
-        StopChild(process_);
-        close(locked_[0]);
-        close(locked_[1]);
-    }
-    LockKeeper(const LockKeeper&) = delete;
-    LockKeeper& operator=(const LockKeeper&) = delete;
-    bool holding() const { return holding_; }
-
-private:
-    ChildProcess process_;
-    int locked_[2] = {-1, -1};
-    bool holding_ = false;
-};
+// Takes CALSTARTEVENT's lock, in a process of the user that keeps it.
+bool TakeTheStartEventsLock() {
+    qoz::host::EventOpening opening = qoz::host::OpenNamedEvent(u"CALSTARTEVENT", false, false);
+    qoz::host::LockWatch watch;
+    return opening.mapping.state != nullptr &&
+           qoz::host::LockEventState(*opening.mapping.state, watch) == qoz::host::EventResult::Done;
+}
 
 TEST(LockedEvents, TheListenerKeepsItsTimeoutAndOtherwiseSaysWhatIsWrong) {
     ScratchEnvironment scratch;
-    LockKeeper keeper;
-    ASSERT_TRUE(keeper.holding());
+    StayingChild keeper(TakeTheStartEventsLock);
+    ASSERT_TRUE(keeper.acted());
 
     // Opening the event waits the host's 2 s for each try; a shorter
     // time-out ends the listener first.

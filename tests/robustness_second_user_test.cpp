@@ -33,45 +33,13 @@ using namespace std::chrono_literals;
 const std::string completionLine = "Completes Calibration ..........r\n";
 const std::string createFailedLine = "InitQOZCalRegistry : Fail RegCreateKeyEx\r\n";
 
-// Creates a file anyone may write, as the second user would, and holds an
-// exclusive flock on it.
+// Creates a file anyone may write and holds an exclusive flock on it. The
+// second user is a StayingChild run unprivileged: whatever it holds stays
+// held until the test ends.
 bool CreateAndLock(const std::string& path) {
     int fd = open(path.c_str(), O_RDWR | O_CREAT, 0666);
     return fd >= 0 && fchmod(fd, 0666) == 0 && flock(fd, LOCK_EX) == 0;
 }
-
-// A process of the second user that does its part and then stays until the
-// test ends, keeping whatever it holds.
-class SecondUser {
-public:
-    explicit SecondUser(std::function<bool()> act) {
-        if (pipe(done_) != 0) return;
-        process_ = StartChild({.function =
-                                   [this, act] {
-                                       char ok = act() ? 1 : 0;
-                                       if (write(done_[1], &ok, 1) != 1) return 1;
-                                       pause();
-                                       return 0;
-                                   },
-                               .unprivileged = true});
-        char ok = 0;
-        succeeded_ = read(done_[0], &ok, 1) == 1 && ok == 1;
-    }
-    ~SecondUser() {
-        StopChild(process_);
-        close(done_[0]);
-        close(done_[1]);
-    }
-    SecondUser(const SecondUser&) = delete;
-    SecondUser& operator=(const SecondUser&) = delete;
-
-    bool succeeded() const { return succeeded_; }
-
-private:
-    ChildProcess process_;
-    int done_[2] = {-1, -1};
-    bool succeeded_ = false;
-};
 
 class SecondUserAttack : public ::testing::Test {
 protected:
@@ -103,12 +71,14 @@ TEST_F(SecondUserAttack, ObjectsSquattedAndLockedAtTheOldEventPathsNoLongerMatte
         squatted.push_back("/dev/shm/qozcal-event." + std::to_string(geteuid()) + "." +
                            getenv("QOZCAL_EVENT_NAMESPACE") + "." + name);
     {
-        SecondUser squatter([&] {
-            for (const std::string& path : squatted)
-                if (!CreateAndLock(path)) return false;
-            return true;
-        });
-        ASSERT_TRUE(squatter.succeeded());
+        StayingChild squatter(
+            [&] {
+                for (const std::string& path : squatted)
+                    if (!CreateAndLock(path)) return false;
+                return true;
+            },
+            true);
+        ASSERT_TRUE(squatter.acted());
 
         Listener listener(scratch, {"--count", "2", "--timeout", "30000"});
         ASSERT_TRUE(listener.ready());
@@ -132,14 +102,17 @@ TEST_F(SecondUserAttack, AnEventFolderSquattedInASharedRuntimeFolderIsRefusedAnd
     for (bool asLink : {false, true}) {
         SCOPED_TRACE(asLink ? "a link to the second user's folder" : "the second user's folder");
         fs::path own = shared() / "theirs";
-        SecondUser squatter([&] {
-            if (asLink) {
-                return mkdir(own.c_str(), 0777) == 0 && symlink(own.c_str(), folder.c_str()) == 0;
-            }
-            return mkdir(folder.c_str(), 0777) == 0 && chmod(folder.c_str(), 0777) == 0 &&
-                   CreateAndLock((folder / "CALSTARTEVENT").string());
-        });
-        ASSERT_TRUE(squatter.succeeded());
+        StayingChild squatter(
+            [&] {
+                if (asLink) {
+                    return mkdir(own.c_str(), 0777) == 0 &&
+                           symlink(own.c_str(), folder.c_str()) == 0;
+                }
+                return mkdir(folder.c_str(), 0777) == 0 && chmod(folder.c_str(), 0777) == 0 &&
+                       CreateAndLock((folder / "CALSTARTEVENT").string());
+            },
+            true);
+        ASSERT_TRUE(squatter.acted());
         std::string refused = "qozcal: cannot use the event folder " + folder.string() +
                               ": it belongs to user 65534; named events are not available\n";
 
@@ -166,11 +139,13 @@ TEST_F(SecondUserAttack, TheLiveEventFilesCannotBeReachedAndTheSecondUsersEvents
 
     // The files, the victim's live events, cannot be opened, let alone cut
     // short or written.
-    SecondUser intruder([&] {
-        return open(start.c_str(), O_RDWR) < 0 && errno == EACCES &&
-               truncate(start.c_str(), 0) != 0 && errno == EACCES;
-    });
-    EXPECT_TRUE(intruder.succeeded());
+    StayingChild intruder(
+        [&] {
+            return open(start.c_str(), O_RDWR) < 0 && errno == EACCES &&
+                   truncate(start.c_str(), 0) != 0 && errno == EACCES;
+        },
+        true);
+    EXPECT_TRUE(intruder.acted());
 
     // A calibration of the second user's signals its own events only.
     fs::path script = scratch.dir() / "theirs.pen";
@@ -214,8 +189,8 @@ TEST_F(SecondUserAttack, LinksPlantedAsTheLockAndTheTemporaryFileAreNotFollowed)
         SCOPED_TRACE(planted.suffix);
         fs::path target = elsewhere / (std::string("target") + planted.suffix);
         std::string link = settings + planted.suffix;
-        SecondUser planter([&] { return symlink(target.c_str(), link.c_str()) == 0; });
-        ASSERT_TRUE(planter.succeeded());
+        StayingChild planter([&] { return symlink(target.c_str(), link.c_str()) == 0; }, true);
+        ASSERT_TRUE(planter.acted());
         ChildResult run = Calibrate(settings);
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.error, planted.expectedError);
@@ -233,8 +208,8 @@ TEST_F(SecondUserAttack, LinksPlantedAsTheLockAndTheTemporaryFileAreNotFollowed)
 
 TEST_F(SecondUserAttack, ALockHeldForEverCostsTenSecondsAndOneMessage) {
     std::string settings = sharedSettings();
-    SecondUser holder([&] { return CreateAndLock(settings + ".lock"); });
-    ASSERT_TRUE(holder.succeeded());
+    StayingChild holder([&] { return CreateAndLock(settings + ".lock"); }, true);
+    ASSERT_TRUE(holder.acted());
     ChildResult run = Calibrate(settings);
     EXPECT_EQ(run.status, 0);
     // Where the system protects files in sticky folders, even root may not
@@ -257,9 +232,9 @@ TEST_F(SecondUserAttack, ALockHeldForEverCostsTenSecondsAndOneMessage) {
 
 TEST_F(SecondUserAttack, ADefaultSettingsFolderMadeByTheSecondUserIsRefused) {
     fs::path folder = shared() / "qozcal";
-    SecondUser maker(
-        [&] { return mkdir(folder.c_str(), 0777) == 0 && chmod(folder.c_str(), 0777) == 0; });
-    ASSERT_TRUE(maker.succeeded());
+    StayingChild maker(
+        [&] { return mkdir(folder.c_str(), 0777) == 0 && chmod(folder.c_str(), 0777) == 0; }, true);
+    ASSERT_TRUE(maker.acted());
     fs::path runtime = scratch.dir() / "run";
     fs::create_directory(runtime);
     ASSERT_EQ(chmod(runtime.c_str(), 0700), 0);

@@ -164,3 +164,22 @@ ChildResult RunChild(ChildLaunch launch, std::chrono::milliseconds patience) {
     RemoveQuietly(folder);
     return result;
 }
+
+StayingChild::StayingChild(std::function<bool()> act, bool unprivileged) {
+    int done[2];
+    if (pipe(done) != 0) return;
+    process_ = StartChild({.function =
+                               [&act, &done] {
+                                   char ok = act() ? 1 : 0;
+                                   if (write(done[1], &ok, 1) != 1) return 1;
+                                   pause();
+                                   return 0;
+                               },
+                           .unprivileged = unprivileged});
+    close(done[1]);
+    char ok = 0;
+    acted_ = read(done[0], &ok, 1) == 1 && ok == 1;
+    close(done[0]);
+}
+
+StayingChild::~StayingChild() { StopChild(process_); }

@@ -66,3 +66,21 @@ struct ChildResult {
 
 // Starts, waits and collects what it printed and what it cost.
 ChildResult RunChild(ChildLaunch launch, std::chrono::milliseconds patience);
+
+// A forked child that does its part and then stays, keeping whatever it
+// holds (locks, open files), until the object goes and kills it.
+class StayingChild {
+public:
+    explicit StayingChild(std::function<bool()> act, bool unprivileged = false);
+    ~StayingChild();
+    StayingChild(const StayingChild&) = delete;
+    StayingChild& operator=(const StayingChild&) = delete;
+
+    // Once the constructor returns: whether act ran and succeeded.
+    bool acted() const { return acted_; }
+    ChildProcess& process() { return process_; }
+
+private:
+    ChildProcess process_;
+    bool acted_ = false;
+};
