@@ -201,6 +201,12 @@ EventOpening OpenNamedEvent(std::u16string_view name, bool manualReset, bool ini
     const std::string label = Label(name);
     const std::string path = folder.path + "/" + *objectName;
     const char* object = objectName->c_str();
+    // A call that fails is told to the user too: the program would go on
+    // without the event and never say so.
+    auto failed = [&label, &path] {
+        int error = errno;
+        return Refuse(label, path, EventOpenStatus::Failed, std::strerror(error), error);
+    };
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
         const int flags = O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
         UniqueFd fd(openat(folder.fd.get(), object, flags));
@@ -215,7 +221,7 @@ EventOpening OpenNamedEvent(std::u16string_view name, bool manualReset, bool ini
             return Refuse(label, path, EventOpenStatus::Unusable, why, error);
         }
         struct stat status {};
-        if (fstat(fd.get(), &status) != 0) return Outcome(EventOpenStatus::Failed, errno);
+        if (fstat(fd.get(), &status) != 0) return failed();
         if (std::string why = ForeignFileProblem(status); !why.empty())
             return Refuse(label, path, EventOpenStatus::Unusable, why, EACCES);
 
@@ -225,9 +231,9 @@ EventOpening OpenNamedEvent(std::u16string_view name, bool manualReset, bool ini
             case LockWait::Busy:
                 return Refuse(label, path, EventOpenStatus::Wedged, WedgedEventText());
             case LockWait::Failed:
-                return Outcome(EventOpenStatus::Failed, errno);
+                return failed();
         }
-        if (fstat(fd.get(), &status) != 0) return Outcome(EventOpenStatus::Failed, errno);
+        if (fstat(fd.get(), &status) != 0) return failed();
         if (status.st_nlink == 0) continue;  // its last user removed it before we locked it
 
         // Whatever a file that nobody has open holds (a creator that died
@@ -237,11 +243,10 @@ EventOpening OpenNamedEvent(std::u16string_view name, bool manualReset, bool ini
             return Refuse(label, path, EventOpenStatus::Damaged,
                           "it is damaged (its size is " + std::to_string(status.st_size) +
                               " bytes, not " + std::to_string(sizeof(Segment)) + ")");
-        if (!inUse && ftruncate(fd.get(), sizeof(Segment)) != 0)
-            return Outcome(EventOpenStatus::Failed, errno);
+        if (!inUse && ftruncate(fd.get(), sizeof(Segment)) != 0) return failed();
         void* memory =
             mmap(nullptr, sizeof(Segment), PROT_READ | PROT_WRITE, MAP_SHARED, fd.get(), 0);
-        if (memory == MAP_FAILED) return Outcome(EventOpenStatus::Failed, errno);
+        if (memory == MAP_FAILED) return failed();
         Segment& segment = *static_cast<Segment*>(memory);
 
         std::string why;
@@ -280,7 +285,8 @@ EventOpening OpenNamedEvent(std::u16string_view name, bool manualReset, bool ini
         opening.mapping.label = label;
         return opening;
     }
-    return Outcome(EventOpenStatus::Failed, EAGAIN);
+    errno = EAGAIN;  // other processes kept removing it under this one's hands
+    return failed();
 }
 
 EventOpening CreateUnnamedEvent(bool manualReset, bool initialState) {
