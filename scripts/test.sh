@@ -17,6 +17,19 @@ packages=(
 
 bash scripts/install-packages.sh "${packages[@]}"
 
+# What of the project sits in the shared temporary folders and in the event
+# folders (the runtime folder's, and the default one under the state folder);
+# the run may add nothing to it.
+project_leftovers() {
+  local state=${XDG_STATE_HOME:-}
+  [[ $state == /* ]] || state=${HOME:-}/.local/state
+  find /dev/shm /tmp -mindepth 1 -maxdepth 1 -name 'qozcal*' 2>/dev/null || true
+  for folder in ${XDG_RUNTIME_DIR:+"$XDG_RUNTIME_DIR/qozcal"} "$state/qozcal/events"; do
+    [ ! -d "$folder" ] || find "$folder" -mindepth 1 -maxdepth 1
+  done
+}
+leftovers_before=$(project_leftovers | sort)
+
 jobs=$(nproc)
 for preset in host asan; do
   echo "== $preset: configure, build, test"
@@ -34,4 +47,11 @@ bash scripts/fuzz.sh 60
 
 echo "== valgrind: one headless calibration"
 bash scripts/valgrind.sh build/host/bin/qozcal
+echo "== leftovers: nothing of the project may remain in /dev/shm, /tmp or the event folder"
+added=$(comm -13 <(echo "$leftovers_before") <(project_leftovers | sort))
+if [ -n "$added" ]; then
+  echo "the tests left behind:"
+  echo "$added"
+  exit 1
+fi
 echo "== all tests passed"

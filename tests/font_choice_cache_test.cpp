@@ -97,6 +97,21 @@ TEST_F(FontChoiceCache, ACaptionRemembersTheHangulFaceAndNeverUsesOneWithoutIt) 
     EXPECT_EQ(Inode(CacheFile()), cacheInode);
 }
 
+TEST_F(FontChoiceCache, ALinkOrAFolderOthersMayWriteIsNotUsed) {
+    RememberFontChoice({fontFile.string(), 0});
+    std::string good = ReadWholeFile(CacheFile());
+    fs::path elsewhere = scratch.dir() / "elsewhere";
+    std::ofstream(elsewhere) << good;
+    fs::remove(CacheFile());
+    fs::create_symlink(elsewhere, CacheFile());
+    EXPECT_FALSE(RecallFontChoice()) << "read through a link";
+    fs::remove(CacheFile());
+
+    fs::permissions(CacheFile().parent_path(), fs::perms::all);
+    RememberFontChoice({fontFile.string(), 0});
+    EXPECT_FALSE(fs::exists(CacheFile())) << "written to a folder anyone may write to";
+}
+
 TEST_F(FontChoiceCache, NothingIsWrittenWithoutACacheFolder) {
     setenv("XDG_CACHE_HOME", (fontFile / "not-a-folder").c_str(), 1);
     RememberFontChoice({fontFile.string(), 0});

@@ -1,12 +1,12 @@
+#include <fcntl.h>
 #include <signal.h>
-#include <sys/file.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -15,6 +15,7 @@
 #include "platform/host/kernel32/named_event.h"
 #include "platform/platform.h"
 #include "tests/support/child_process.h"
+#include "tests/support/event_files.h"
 #include "tests/support/scratch_environment.h"
 
 namespace {
@@ -26,24 +27,6 @@ constexpr auto kPatience = 5s;
 
 HANDLE OpenEvent(const char16_t* name, BOOL manualReset = FALSE, BOOL initialState = FALSE) {
     return CreateEventW(nullptr, manualReset, initialState, name);
-}
-
-// Polls until `done` holds or the patience runs out.
-template <typename Condition>
-bool Eventually(Condition done) {
-    for (auto deadline = Clock::now() + kPatience; Clock::now() < deadline;) {
-        if (done()) return true;
-        std::this_thread::sleep_for(1ms);
-    }
-    return done();
-}
-
-int WaitersOn(const char16_t* name) {
-    qoz::host::EventOpening opening = qoz::host::OpenNamedEvent(name, false, false);
-    if (opening.status == qoz::host::EventOpenStatus::Failed) return -1;
-    int count = qoz::host::CountEventWaiters(*opening.mapping.state);
-    qoz::host::CloseEventMapping(opening.mapping);
-    return count;
 }
 
 bool AwaitWaiters(const char16_t* name, int count) {
@@ -264,7 +247,8 @@ TEST_F(NamedEvent, AProcessKilledHoldingTheLockDoesNotWedgeTheOthers) {
     ASSERT_EQ(pipe(ready), 0);
     ChildProcess child = StartForked([&] {
         qoz::host::EventOpening opening = qoz::host::OpenNamedEvent(u"E", false, false);
-        pthread_mutex_lock(&opening.mapping.state->lock);
+        qoz::host::LockWatch watch;
+        qoz::host::LockEventState(*opening.mapping.state, watch);
         char byte = 1;
         if (write(ready[1], &byte, 1) != 1) return 2;
         pause();
@@ -288,11 +272,10 @@ TEST_F(NamedEvent, AProcessKilledHoldingTheLockDoesNotWedgeTheOthers) {
 }
 
 TEST_F(NamedEvent, ACreatorThatDiedHalfWayLeavesAnObjectTheNextCreatorMakesAnew) {
-    std::string objectName = *qoz::host::SharedEventObjectName(u"E");
+    std::string path = EventFile(u"E");
     ChildProcess child = StartForked([&] {
-        int fd = shm_open(objectName.c_str(), O_RDWR | O_CREAT, 0600);
-        flock(fd, LOCK_EX);
-        if (ftruncate(fd, 4096) != 0) return 2;
+        int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+        if (fd < 0 || ftruncate(fd, 4096) != 0 || write(fd, "half", 4) != 4) return 2;
         raise(SIGKILL);
         return 0;
     });

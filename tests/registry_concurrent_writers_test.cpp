@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -16,6 +18,7 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 constexpr int kValuesPerProcess = 150;
@@ -41,10 +44,9 @@ int WriteMany(const std::string& prefix) {
     return failures;
 }
 
-}  // namespace
-
-TEST(RegistryConcurrentWriters, TwoProcessesWritingAtOnceLoseNothing) {
-    ScratchEnvironment scratch;
+// This process and a child write 150 values each at once to the settings
+// file, the child through childPath; none may be lost.
+void ExpectTwoWritersLoseNothing(const std::string& childPath) {
     HKEY key = nullptr;
     ASSERT_EQ(CreateSettingsKey(&key), ERROR_SUCCESS);
     RegCloseKey(key);
@@ -56,6 +58,7 @@ TEST(RegistryConcurrentWriters, TwoProcessesWritingAtOnceLoseNothing) {
         char go;
         close(start[1]);
         if (read(start[0], &go, 1) != 1) return 255;
+        setenv("QOZCAL_REGISTRY", childPath.c_str(), 1);
         return std::min(WriteMany("Child"), 254);
     };
     ChildProcess child = StartChild(writer);
@@ -74,6 +77,23 @@ TEST(RegistryConcurrentWriters, TwoProcessesWritingAtOnceLoseNothing) {
             EXPECT_EQ(value.text, Ascii(prefix + "-value-" + std::to_string(i)));
         }
     }
+}
+
+}  // namespace
+
+TEST(RegistryConcurrentWriters, TwoProcessesWritingAtOnceLoseNothing) {
+    ScratchEnvironment scratch;
+    ExpectTwoWritersLoseNothing(scratch.registryPath().string());
+}
+
+TEST(RegistryConcurrentWriters, TwoPathsToOneFileShareOneLock) {
+    // One writer names the file through a link, the other directly.
+    ScratchEnvironment scratch;
+    fs::path link = scratch.dir() / "linked.reg";
+    fs::create_symlink(scratch.registryPath().filename(), link);
+    ExpectTwoWritersLoseNothing(link.string());
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_FALSE(fs::exists(scratch.dir() / "linked.reg.lock"));
 }
 
 TEST(RegistryConcurrentWriters, AWriterWaitsForTheLockAndAKilledHolderReleasesIt) {

@@ -2,6 +2,9 @@
 // still reaches standard error, and the calibration's settings are stored.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include "tests/support/calibration_script.h"
 #include "tests/support/qozcal_run.h"
@@ -57,6 +60,34 @@ TEST(UnwritableDebugLog, AFileWithoutWritePermissionIsNamedAndKept) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.error, Notice(log, "Permission denied") + expectedLines);
     EXPECT_EQ(ReadWholeFile(log), "earlier lines\n");
+    EXPECT_EQ(SettingsText(scratch, "ScaleX"), "0.99999");
+}
+
+// qozcal on the script with its debug lines going to standard error, which
+// is a pipe whose reader is gone, as with `qozcal ... 2>&1 | head -c 10` once
+// head has ended: every write to it fails.
+ChildResult RunIntoAClosedPipe(const ScratchEnvironment& scratch, const std::string& script) {
+    int closedPipe[2];
+    if (pipe(closedPipe) != 0) return {};
+    close(closedPipe[0]);
+    ChildLaunch launch = ScriptLaunch(scratch, {.text = script});
+    auto logOption = std::find(launch.argv.begin(), launch.argv.end(), "--debug-log");
+    launch.argv.erase(logOption, logOption + 2);
+    launch.unsetEnvironment = {"QOZCAL_DEBUG_LOG"};
+    launch.errorDescriptor = closedPipe[1];
+    ChildResult run = RunChild(launch, std::chrono::seconds(60));
+    close(closedPipe[1]);
+    return run;
+}
+
+TEST(UnwritableDebugLog, AStandardErrorThatNobodyReadsIsDroppedAndTheRunGoesOn) {
+    ScratchEnvironment scratch;
+    ChildResult run = RunIntoAClosedPipe(scratch, "tap 100 200\nwait 700\n");
+    EXPECT_EQ(run.status, 0) << "it did not end normally";
+    EXPECT_EQ(FourSettings(scratch), (std::vector<std::string>{"1", "1", "0", "0"}));
+
+    run = RunIntoAClosedPipe(scratch, CalibrationScript(TapsAtTheTargets()));
+    EXPECT_EQ(run.status, 0);
     EXPECT_EQ(SettingsText(scratch, "ScaleX"), "0.99999");
 }
 

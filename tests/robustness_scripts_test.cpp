@@ -100,4 +100,21 @@ TEST(LongScripts, AMillionLinesRunToTheirEndOnTheVirtualClock) {
                 static_cast<long long>(run.elapsed.count()), run.peakKilobytes);
 }
 
+TEST(OversizedScripts, AreRefusedWithoutReadingThemWhole) {
+    ScratchEnvironment scratch;
+    // Comments only, one byte over 16 MiB; and a device that never ends.
+    std::string comments(16 * 1024 * 1024 + 1, '#');
+    comments[comments.size() / 2] = '\n';
+    std::string file = scratch.writeFile("huge.pen", comments);
+    for (const std::string& script : {file, std::string("/dev/zero")}) {
+        SCOPED_TRACE(script);
+        ChildResult run = RunScript(scratch, {.script = script});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.error,
+                  "qozcal: cannot read script " + script + ": it is larger than 16 MiB\n");
+        EXPECT_FALSE(ProgramRan(scratch));
+        EXPECT_LT(run.peakKilobytes, scriptMemoryLimitKilobytes);
+    }
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <fstream>
 
 #include "tests/support/calibration_script.h"
 #include "tests/support/qozcal_run.h"
@@ -120,6 +121,38 @@ TEST(BadSettingsPaths, AFolderThatDoesNotExistYetIsCreatedAndFilled) {
               std::string::npos)
         << text;
     EXPECT_NE(scratch.debugLog().find(kSeedLines), std::string::npos);
+}
+
+TEST(OversizedSettings, AThreeGigabyteFileIsRefusedUnread) {
+    ScratchEnvironment scratch;
+    { std::ofstream(scratch.registryPath()) << header; }
+    fs::resize_file(scratch.registryPath(), 3ull << 30);  // sparse: no disk is used
+    ChildResult run = RunScript(scratch, {.text = CalibrationScript(TapsAtTheTargets())});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.error, "qozcal: cannot read settings file " + scratch.registryPath().string() +
+                             ": it is larger than 16 MiB; the file is left unchanged\n");
+    EXPECT_EQ(fs::file_size(scratch.registryPath()), 3ull << 30);
+    EXPECT_LT(run.peakKilobytes, 512 * 1024);
+    std::string log = scratch.debugLog();
+    EXPECT_EQ(log.rfind(createFailedLine + calibratedLine, 0), 0u) << log;
+    EXPECT_NE(log.find(completionLine), std::string::npos) << log;
+}
+
+TEST(OversizedSettings, AKeyFiveHundredTenLevelsDeepIsNotWrittenOutAsThirtyThreeMegabytes) {
+    // Legal as Windows limits keys (up to 512 levels, 255 characters a name),
+    // but each ancestor's section would repeat its path: 33 MB of text.
+    ScratchEnvironment scratch;
+    std::string path = "HKEY_CURRENT_USER";
+    for (int level = 1; level < 510; ++level) path += "\\" + std::string(255, 'k');
+    const std::string text = header + "[" + path + "]\n\n" + section + "\"ScaleX\"=\"1\"\n";
+    scratch.writeRegistryText(text);
+    ChildResult run = RunScript(scratch, {.text = CalibrationScript(TapsAtTheTargets())});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.error, "qozcal: cannot write settings file " + scratch.registryPath().string() +
+                             ": the new contents would be larger than 16 MiB; the file is left "
+                             "unchanged\n");
+    EXPECT_TRUE(scratch.registryText() == text) << "the file was changed";
+    EXPECT_NE(scratch.debugLog().find(completionLine), std::string::npos);
 }
 
 // Permission bits only bind a process without root privileges, so qozcal runs

@@ -21,8 +21,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr uid_t kNobody = 65534;
-
 void RedirectTo(const fs::path& path, int descriptor) {
     const char* target = path.empty() ? "/dev/null" : path.c_str();
     int file = open(target, O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -65,6 +63,7 @@ int Reap(ChildProcess& child) {
     child.peakKilobytes = usage.ru_maxrss;
     child.pid = -1;
     RemoveQuietly(child.programCopyFolder);
+    RemoveQuietly(child.homeFolder);
     return status;
 }
 
@@ -89,23 +88,40 @@ ChildProcess StartChild(const ChildLaunch& launch) {
         chmod(child.programCopyFolder.c_str(), 0755);
         arguments[0] = program.string();
     }
+    if (dropPrivileges) {
+        child.homeFolder = PrivateFolder("qozcal-home");
+        if (chown(child.homeFolder.c_str(), kUnprivilegedUser, kUnprivilegedUser) != 0)
+            RemoveQuietly(child.homeFolder);
+    }
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
 
     child.began = Clock::now();
     child.pid = fork();
-    if (child.pid < 0) RemoveQuietly(child.programCopyFolder);
+    if (child.pid < 0) {
+        RemoveQuietly(child.programCopyFolder);
+        RemoveQuietly(child.homeFolder);
+    }
     if (child.pid != 0) return child;
+    if (dropPrivileges) {
+        setenv("HOME", child.homeFolder.c_str(), 1);
+        unsetenv("XDG_RUNTIME_DIR");
+        unsetenv("XDG_STATE_HOME");
+    }
     for (const auto& [name, value] : launch.setEnvironment) setenv(name.c_str(), value.c_str(), 1);
     for (const std::string& name : launch.unsetEnvironment) unsetenv(name.c_str());
     int input = open("/dev/null", O_RDONLY);
     dup2(input, STDIN_FILENO);
     RedirectTo(launch.outputPath, STDOUT_FILENO);
-    RedirectTo(launch.errorPath, STDERR_FILENO);
+    if (launch.errorDescriptor >= 0) {
+        dup2(launch.errorDescriptor, STDERR_FILENO);
+    } else {
+        RedirectTo(launch.errorPath, STDERR_FILENO);
+    }
     if (!launch.directory.empty() && chdir(launch.directory.c_str()) != 0) _exit(126);
-    if (dropPrivileges &&
-        (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
+    if (dropPrivileges && (setgroups(0, nullptr) != 0 || setgid(kUnprivilegedUser) != 0 ||
+                           setuid(kUnprivilegedUser) != 0))
         _exit(125);
     if (launch.function) {
         int status = launch.function();
@@ -148,3 +164,22 @@ ChildResult RunChild(ChildLaunch launch, std::chrono::milliseconds patience) {
     RemoveQuietly(folder);
     return result;
 }
+
+StayingChild::StayingChild(std::function<bool()> act, bool unprivileged) {
+    int done[2];
+    if (pipe(done) != 0) return;
+    process_ = StartChild({.function =
+                               [&act, &done] {
+                                   char ok = act() ? 1 : 0;
+                                   if (write(done[1], &ok, 1) != 1) return 1;
+                                   pause();
+                                   return 0;
+                               },
+                           .unprivileged = unprivileged});
+    close(done[1]);
+    char ok = 0;
+    acted_ = read(done[0], &ok, 1) == 1 && ok == 1;
+    close(done[0]);
+}
+
+StayingChild::~StayingChild() { StopChild(process_); }

@@ -21,10 +21,12 @@ struct ChildLaunch {
     std::vector<std::string> unsetEnvironment{};
     std::filesystem::path outputPath{};  // empty: /dev/null, or captured by RunChild
     std::filesystem::path errorPath{};   // empty: /dev/null, or captured by RunChild
+    int errorDescriptor = -1;            // when set, standard error is this instead of errorPath
     // As user and group 65534 when the test runs as root, so that permission
-    // bits apply. The build tree may sit below a folder only its owner can
-    // enter, so such a child runs a copy of the program from a folder anyone
-    // may enter.
+    // bits apply: a second user of the machine, with a home folder of its own
+    // (HOME; XDG_RUNTIME_DIR and XDG_STATE_HOME unset unless set above). The
+    // build tree may sit below a folder only its owner can enter, so such a
+    // child runs a copy of the program from a folder anyone may enter.
     bool unprivileged = false;
 };
 
@@ -32,12 +34,16 @@ struct ChildProcess {
     pid_t pid = -1;
     std::chrono::steady_clock::time_point began;
     std::filesystem::path programCopyFolder;
+    std::filesystem::path homeFolder;  // an unprivileged child's
     // Known once it has ended:
     std::chrono::milliseconds elapsed{0};
     long peakKilobytes = 0;  // its largest resident set
 };
 
 ChildProcess StartChild(const ChildLaunch& launch);
+
+// The user and group an unprivileged child runs as.
+constexpr uid_t kUnprivilegedUser = 65534;
 
 // True once it has ended, though not yet reaped; also when it never started.
 bool ChildEnded(const ChildProcess& child);
@@ -60,3 +66,21 @@ struct ChildResult {
 
 // Starts, waits and collects what it printed and what it cost.
 ChildResult RunChild(ChildLaunch launch, std::chrono::milliseconds patience);
+
+// A forked child that does its part and then stays, keeping whatever it
+// holds (locks, open files), until the object goes and kills it.
+class StayingChild {
+public:
+    explicit StayingChild(std::function<bool()> act, bool unprivileged = false);
+    ~StayingChild();
+    StayingChild(const StayingChild&) = delete;
+    StayingChild& operator=(const StayingChild&) = delete;
+
+    // Once the constructor returns: whether act ran and succeeded.
+    bool acted() const { return acted_; }
+    ChildProcess& process() { return process_; }
+
+private:
+    ChildProcess process_;
+    bool acted_ = false;
+};

@@ -7,6 +7,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/host/kernel32/named_event.h"
+
 namespace fs = std::filesystem;
 
 ScratchEnvironment::ScratchEnvironment() {
@@ -20,6 +22,9 @@ ScratchEnvironment::ScratchEnvironment() {
 }
 
 ScratchEnvironment::~ScratchEnvironment() {
+    // Events of processes the test killed go now rather than at some later
+    // test's first open.
+    qoz::host::RemoveAbandonedEvents();
     unsetenv("QOZCAL_REGISTRY");
     unsetenv("QOZCAL_DEBUG_LOG");
     unsetenv("QOZCAL_EVENT_NAMESPACE");

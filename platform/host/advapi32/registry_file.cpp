@@ -2,42 +2,23 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <pwd.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <mutex>
 #include <optional>
-#include <set>
+
+#include "platform/host/kernel32/patient_lock.h"
+#include "platform/host/kernel32/private_folder.h"
+#include "platform/host/kernel32/problem_report.h"
+#include "platform/host/kernel32/unique_fd.h"
 
 namespace qoz::host {
 
 namespace {
 
-struct FileDescriptor {
-    int fd = -1;
-    explicit FileDescriptor(int descriptor) : fd(descriptor) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd >= 0) close(fd);
-    }
-};
-
-void ReportOnce(const std::string& message) {
-    static std::mutex mutex;
-    static std::set<std::string> reported;
-    std::lock_guard<std::mutex> lock(mutex);
-    if (!reported.insert(message).second) return;
-    std::string line = "qozcal: " + message + "\n";
-    std::fputs(line.c_str(), stderr);
-    std::fflush(stderr);
-}
+const std::string kLimitText = "16 MiB";
 
 LONG ErrorCodeFor(int error) {
     switch (error) {
@@ -45,6 +26,7 @@ LONG ErrorCodeFor(int error) {
         case EPERM:
         case EROFS:
         case EISDIR:
+        case ELOOP:
             return ERROR_ACCESS_DENIED;
         default:
             return ERROR_REGISTRY_IO_FAILED;
@@ -52,30 +34,28 @@ LONG ErrorCodeFor(int error) {
 }
 
 LONG ReportReadFailure(const std::string& path, int error) {
-    ReportOnce("cannot read settings file " + path + ": " + std::strerror(error));
+    ReportProblemOnce("cannot read settings file " + path + ": " + std::strerror(error));
     return ErrorCodeFor(error);
 }
 
 LONG ReportWriteFailure(const std::string& path, const std::string& what, int error) {
-    ReportOnce("cannot write settings file " + path + ": " + what + std::strerror(error) +
-               "; the file is left unchanged");
+    ReportProblemOnce("cannot write settings file " + path + ": " + what + std::strerror(error) +
+                      "; the file is left unchanged");
     return ErrorCodeFor(error);
 }
 
-std::string HomeFolder() {
-    const char* home = std::getenv("HOME");
-    if (home && *home) return home;
-    long size = sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::string buffer(size > 0 ? static_cast<size_t>(size) : 16384, '\0');
-    passwd entry{};
-    passwd* found = nullptr;
-    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
-        return {};
-    return found->pw_dir ? found->pw_dir : "";
+LONG ReportWriteRefusal(const std::string& path, const std::string& why, LONG code) {
+    ReportProblemOnce("cannot write settings file " + path + ": " + why +
+                      "; the file is left unchanged");
+    return code;
 }
 
-// Reads the whole file behind fd, which must be a regular file.
-LONG ReadAll(const std::string& path, int fd, std::string& text) {
+std::string UnsafeFolder(const CheckedFolder& folder, const std::string& path) {
+    return "the folder " + path + " is not safe to use: " + folder.problem;
+}
+
+// Reads at most one byte more than the limit of the file behind fd.
+LONG ReadBounded(const std::string& path, int fd, std::string& text) {
     char chunk[65536];
     while (true) {
         ssize_t count = read(fd, chunk, sizeof chunk);
@@ -85,31 +65,41 @@ LONG ReadAll(const std::string& path, int fd, std::string& text) {
             return ReportReadFailure(path, errno);
         }
         text.append(chunk, static_cast<size_t>(count));
+        if (text.size() > kLargestSettingsFile) return ERROR_REGISTRY_CORRUPT;
     }
+}
+
+LONG ReportTooLarge(const std::string& path) {
+    ReportProblemOnce("cannot read settings file " + path + ": it is larger than " + kLimitText +
+                      "; the file is left unchanged");
+    return ERROR_REGISTRY_CORRUPT;
 }
 
 // mode receives the file's permission bits when it exists.
 LONG LoadFile(const std::string& path, Registry& registry, std::optional<mode_t>* mode) {
-    FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (file.fd < 0) {
+    UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!file.valid()) {
         if (errno != ENOENT) return ReportReadFailure(path, errno);
         registry = Registry{};
         return ERROR_SUCCESS;
     }
     struct stat status {};
-    if (fstat(file.fd, &status) != 0) return ReportReadFailure(path, errno);
+    if (fstat(file.get(), &status) != 0) return ReportReadFailure(path, errno);
     if (S_ISDIR(status.st_mode)) return ReportReadFailure(path, EISDIR);
     if (!S_ISREG(status.st_mode)) {
-        ReportOnce("cannot read settings file " + path + ": not a regular file");
+        ReportProblemOnce("cannot read settings file " + path + ": not a regular file");
         return ERROR_REGISTRY_IO_FAILED;
     }
+    if (static_cast<uint64_t>(status.st_size) > kLargestSettingsFile) return ReportTooLarge(path);
     std::string text;
-    if (LONG error = ReadAll(path, file.fd, text)) return error;
+    if (LONG error = ReadBounded(path, file.get(), text)) {
+        return error == ERROR_REGISTRY_CORRUPT ? ReportTooLarge(path) : error;
+    }
     ParseResult parsed = ParseRegistry(text);
     if (parsed.error) {
-        ReportOnce("cannot read settings file " + path + ", line " +
-                   std::to_string(parsed.error->line) + ": " + parsed.error->reason +
-                   "; the file is left unchanged");
+        ReportProblemOnce("cannot read settings file " + path + ", line " +
+                          std::to_string(parsed.error->line) + ": " + parsed.error->reason +
+                          "; the file is left unchanged");
         return ERROR_REGISTRY_CORRUPT;
     }
     registry = std::move(parsed.registry);
@@ -130,34 +120,28 @@ bool WriteAll(int fd, const std::string& text) {
     return true;
 }
 
-void SyncFolder(const std::filesystem::path& folder) {
-    FileDescriptor directory(
-        open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (directory.fd >= 0) fsync(directory.fd);  // best effort: the rename itself is done
+void SyncFolder(const std::string& file) {
+    std::string folder = file.substr(0, file.rfind('/') + 1);
+    UniqueFd directory(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory.valid()) fsync(directory.get());  // best effort: the rename itself is done
 }
 
-// Writes text beside the file and renames it over the file. A symbolic link
-// at path is kept and the file it points to is replaced.
-LONG SaveFile(const std::string& path, const std::string& text, std::optional<mode_t> mode) {
-    namespace fs = std::filesystem;
-    std::error_code ignored;
-    fs::path target = path;
-    if (fs::is_symlink(target, ignored)) {
-        fs::path resolved = fs::canonical(target, ignored);
-        if (!ignored) target = resolved;
-    }
-    std::string temporary = target.string() + ".tmp";
+// Writes text beside target, the file the path leads to, and renames it
+// over the file. The temporary file is made anew, never through a link.
+LONG SaveFile(const std::string& path, const std::string& target, const std::string& text,
+              std::optional<mode_t> mode) {
+    std::string temporary = target + ".tmp";
     unlink(temporary.c_str());
-    FileDescriptor file(open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (file.fd < 0) return ReportWriteFailure(path, "cannot create " + temporary + ": ", errno);
-    bool written =
-        (!mode || fchmod(file.fd, *mode) == 0) && WriteAll(file.fd, text) && fsync(file.fd) == 0;
+    UniqueFd file(open(temporary.c_str(),
+                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666));
+    if (!file.valid()) return ReportWriteFailure(path, "cannot create " + temporary + ": ", errno);
+    bool written = (!mode || fchmod(file.get(), *mode) == 0) && WriteAll(file.get(), text) &&
+                   fsync(file.get()) == 0;
     int error = errno;
-    if (close(file.fd) != 0 && written) {
+    if (close(file.release()) != 0 && written) {
         written = false;
         error = errno;
     }
-    file.fd = -1;
     if (!written) {
         unlink(temporary.c_str());
         return ReportWriteFailure(path, "", error);
@@ -167,51 +151,98 @@ LONG SaveFile(const std::string& path, const std::string& text, std::optional<mo
         unlink(temporary.c_str());
         return ReportWriteFailure(path, "", error);
     }
-    SyncFolder(target.parent_path());
+    SyncFolder(target);
     return ERROR_SUCCESS;
 }
 
 LONG ReportNoLocation() {
-    ReportOnce(
+    ReportProblemOnce(
         "cannot find the settings file: neither QOZCAL_REGISTRY, XDG_STATE_HOME nor a home folder "
         "is set");
     return ERROR_REGISTRY_IO_FAILED;
 }
 
-}  // namespace
-
-std::string RegistryFilePath() {
-    const char* explicitPath = std::getenv("QOZCAL_REGISTRY");
-    if (explicitPath && *explicitPath) return explicitPath;
-    const char* stateHome = std::getenv("XDG_STATE_HOME");
-    if (stateHome && stateHome[0] == '/') return std::string(stateHome) + "/qozcal/registry.reg";
-    std::string home = HomeFolder();
-    if (home.empty()) return {};
-    return home + "/.local/state/qozcal/registry.reg";
-}
-
-LONG ReadRegistryFile(Registry& registry) {
-    std::string path = RegistryFilePath();
-    if (path.empty()) return ReportNoLocation();
-    return LoadFile(path, registry, nullptr);
-}
-
-LONG ChangeRegistryFile(const std::function<LONG(Registry& registry, bool& changed)>& change) {
-    std::string path = RegistryFilePath();
-    if (path.empty()) return ReportNoLocation();
+// Makes the folders of a path the user named, as given.
+LONG MakeNamedFolders(const std::string& path) {
     std::filesystem::path folder = std::filesystem::path(path).parent_path();
     std::error_code error;
     if (!folder.empty()) std::filesystem::create_directories(folder, error);
     if (error) return ReportWriteFailure(path, "cannot create its folder: ", error.value());
+    return ERROR_SUCCESS;
+}
 
-    std::string lockPath = path + ".lock";
-    FileDescriptor lock(open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666));
-    if (lock.fd < 0)
-        return ReportWriteFailure(path, "cannot open the lock file " + lockPath + ": ", errno);
-    while (flock(lock.fd, LOCK_EX) != 0) {
-        if (errno != EINTR)
-            return ReportWriteFailure(path, "cannot lock " + lockPath + ": ", errno);
+// Opens the lock file, never through a link, and waits a bounded time for
+// the lock; fd receives it.
+LONG TakeLock(const std::string& path, const std::string& lockPath, UniqueFd& lock) {
+    lock = UniqueFd(open(lockPath.c_str(),
+                         O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+    if (!lock.valid()) {
+        int error = errno;
+        struct stat link {};
+        bool isLink =
+            error == ELOOP || (lstat(lockPath.c_str(), &link) == 0 && S_ISLNK(link.st_mode));
+        std::string why = isLink ? "it is a symbolic link" : std::strerror(error);
+        return ReportWriteRefusal(path, "cannot open the lock file " + lockPath + ": " + why,
+                                  ErrorCodeFor(error));
     }
+    struct stat status {};
+    if (fstat(lock.get(), &status) != 0) return ReportWriteFailure(path, "", errno);
+    if (!S_ISREG(status.st_mode))
+        return ReportWriteRefusal(path, "the lock file " + lockPath + " is not a regular file",
+                                  ERROR_ACCESS_DENIED);
+    switch (LockFileWithin(lock.get(), kSettingsLockPatience)) {
+        case LockWait::Locked:
+            return ERROR_SUCCESS;
+        case LockWait::Busy:
+            return ReportWriteRefusal(
+                path,
+                "another process has kept " + lockPath + " locked for more than " +
+                    std::to_string(kSettingsLockPatience.count() / 1000) + " s",
+                ERROR_TIMEOUT);
+        case LockWait::Failed:
+            break;
+    }
+    return ReportWriteFailure(path, "cannot lock " + lockPath + ": ", errno);
+}
+
+}  // namespace
+
+LONG ReadRegistryFile(Registry& registry) {
+    RegistryLocation location = FindRegistryFile();
+    if (location.path.empty()) return ReportNoLocation();
+    if (!location.defaultFolder.empty()) {
+        CheckedFolder folder =
+            CheckPrivateFolder(location.defaultFolder, FolderPrivacy::NotWritable, false);
+        if (folder.error == ENOENT) {
+            registry = Registry{};
+            return ERROR_SUCCESS;
+        }
+        if (!folder.problem.empty()) {
+            ReportProblemOnce("cannot read settings file " + location.path + ": " +
+                              UnsafeFolder(folder, location.defaultFolder));
+            return ERROR_ACCESS_DENIED;
+        }
+    }
+    return LoadFile(location.path, registry, nullptr);
+}
+
+LONG ChangeRegistryFile(const std::function<LONG(Registry& registry, bool& changed)>& change) {
+    RegistryLocation location = FindRegistryFile();
+    const std::string& path = location.path;
+    if (path.empty()) return ReportNoLocation();
+    if (location.defaultFolder.empty()) {
+        if (LONG status = MakeNamedFolders(path)) return status;
+    } else {
+        CheckedFolder folder =
+            CheckPrivateFolder(location.defaultFolder, FolderPrivacy::NotWritable, true);
+        if (!folder.problem.empty())
+            return ReportWriteRefusal(path, UnsafeFolder(folder, location.defaultFolder),
+                                      ERROR_ACCESS_DENIED);
+    }
+
+    const std::string target = ResolveLinks(path);
+    UniqueFd lock;
+    if (LONG status = TakeLock(path, target + ".lock", lock)) return status;
 
     Registry registry;
     std::optional<mode_t> mode;
@@ -219,14 +250,16 @@ LONG ChangeRegistryFile(const std::function<LONG(Registry& registry, bool& chang
     bool changed = false;
     if (LONG status = change(registry, changed)) return status;
     if (!changed) return ERROR_SUCCESS;
-    std::string text = FormatRegistry(registry);
-    if (ParseRegistry(text).error) {
+    std::optional<std::string> text = FormatRegistryWithin(registry, kLargestSettingsFile);
+    if (!text)
+        return ReportWriteRefusal(path, "the new contents would be larger than " + kLimitText,
+                                  ERROR_REGISTRY_IO_FAILED);
+    if (ParseRegistry(*text).error) {
         // Never replace a readable file with one that could not be read back.
-        ReportOnce("cannot write settings file " + path +
-                   ": the new contents would not read back; the file is left unchanged");
-        return ERROR_REGISTRY_IO_FAILED;
+        return ReportWriteRefusal(path, "the new contents would not read back",
+                                  ERROR_REGISTRY_IO_FAILED);
     }
-    return SaveFile(path, text, mode);
+    return SaveFile(path, target, *text, mode);
 }
 
 }  // namespace qoz::host

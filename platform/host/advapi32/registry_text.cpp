@@ -174,21 +174,29 @@ std::vector<size_t> SortedChildren(const Registry& registry, size_t key) {
     return sorted;
 }
 
-void AppendTree(std::string& out, const Registry& registry, size_t key, const std::string& prefix) {
+// False as soon as the text grows beyond limit bytes.
+bool AppendTree(std::string& out, const Registry& registry, size_t key, const std::string& prefix,
+                size_t limit) {
     for (size_t child : SortedChildren(registry, key)) {
         std::string path = prefix + Utf16ToUtf8(registry.keys[child].name);
         AppendKey(out, registry, child, path);
-        AppendTree(out, registry, child, path + '\\');
+        if (out.size() > limit || !AppendTree(out, registry, child, path + '\\', limit))
+            return false;
     }
+    return true;
 }
 
 }  // namespace
 
-std::string FormatRegistry(const Registry& registry) {
+std::optional<std::string> FormatRegistryWithin(const Registry& registry, size_t limit) {
     std::string out = Utf16ToUtf8(kRegistryHeader);
     out += "\n\n";
-    AppendTree(out, registry, 0, "");
+    if (!AppendTree(out, registry, 0, "", limit)) return std::nullopt;
     return out;
+}
+
+std::string FormatRegistry(const Registry& registry) {
+    return *FormatRegistryWithin(registry, std::string().max_size());
 }
 
 }  // namespace qoz::host

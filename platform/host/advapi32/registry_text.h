@@ -85,4 +85,9 @@ ParseResult ParseRegistry(std::string_view text);
 // folded name) with its values and a blank line.
 std::string FormatRegistry(const Registry& registry);
 
+// The same, or nothing when the text would be longer than limit bytes. Each
+// key's section names its whole path, so a deep key costs its depth times
+// over; this stops early rather than build text that is too long to keep.
+std::optional<std::string> FormatRegistryWithin(const Registry& registry, size_t limit);
+
 }  // namespace qoz::host

@@ -7,16 +7,18 @@
 
 #include "platform/host/kernel32/handle_table.h"
 #include "platform/host/kernel32/named_event.h"
+#include "platform/host/kernel32/problem_report.h"
 #include "platform/platform.h"
 
 namespace {
 
 using qoz::host::EventAction;
 using qoz::host::EventOpenStatus;
-using qoz::host::WaitOutcome;
+using qoz::host::EventResult;
 
 struct EventObject {
     qoz::host::EventMapping mapping;
+    qoz::host::LockWatch watch;
 
     EventObject() = default;
     EventObject(const EventObject&) = delete;
@@ -40,10 +42,21 @@ std::shared_ptr<EventObject> FindEvent(HANDLE handle) {
     return Handles().Find(handle).value_or(nullptr);
 }
 
-DWORD ErrorForCreation(int error) {
-    switch (error) {
+DWORD ErrorForCreation(const qoz::host::EventOpening& opening) {
+    switch (opening.status) {
+        case EventOpenStatus::NameTooLong:
+            return ERROR_FILENAME_EXCED_RANGE;
+        case EventOpenStatus::Damaged:
+            return ERROR_FILE_CORRUPT;
+        case EventOpenStatus::Wedged:
+            return ERROR_TIMEOUT;
+        default:
+            break;
+    }
+    switch (opening.error) {
         case EACCES:
         case EPERM:
+        case ELOOP:
             return ERROR_ACCESS_DENIED;
         case ENAMETOOLONG:
             return ERROR_FILENAME_EXCED_RANGE;
@@ -54,6 +67,26 @@ DWORD ErrorForCreation(int error) {
     }
 }
 
+// A named event that fails once it is open is told to the user as when it
+// fails to open, and the call fails with the matching error.
+DWORD Trouble(const EventObject& event, EventResult result) {
+    const qoz::host::EventMapping& mapping = event.mapping;
+    if (result == EventResult::Wedged) {
+        qoz::host::ReportEventTrouble(mapping.label, mapping.path,
+                                      static_cast<int>(EventOpenStatus::Wedged),
+                                      qoz::host::WedgedEventText());
+        return ERROR_TIMEOUT;
+    }
+    if (result == EventResult::Damaged) {
+        qoz::host::ReportEventTrouble(
+            mapping.label, mapping.path, static_cast<int>(EventOpenStatus::Damaged),
+            qoz::host::EventMappingIntact(mapping) ? "it is damaged (its contents are out of range)"
+                                                   : "it is damaged (it was cut short)");
+        return ERROR_FILE_CORRUPT;
+    }
+    return ERROR_NOT_ENOUGH_MEMORY;
+}
+
 }  // namespace
 
 // CreateEventW (kernel32)
@@ -62,12 +95,8 @@ HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, 
     qoz::host::EventOpening opening =
         named ? qoz::host::OpenNamedEvent(std::u16string_view(name), manualReset, initialState)
               : qoz::host::CreateUnnamedEvent(manualReset, initialState);
-    if (opening.status == EventOpenStatus::NameTooLong) {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return nullptr;
-    }
-    if (opening.status == EventOpenStatus::Failed) {
-        SetLastError(ErrorForCreation(opening.error));
+    if (opening.status != EventOpenStatus::Created && opening.status != EventOpenStatus::Opened) {
+        SetLastError(ErrorForCreation(opening));
         return nullptr;
     }
     auto event = std::make_shared<EventObject>();
@@ -103,8 +132,12 @@ BOOL EventModify(HANDLE handle, DWORD action) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return FALSE;
     }
-    if (!qoz::host::ModifyEventState(*event->mapping.state, change)) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    EventResult result =
+        qoz::host::EventMappingIntact(event->mapping)
+            ? qoz::host::ModifyEventState(*event->mapping.state, change, event->watch)
+            : EventResult::Damaged;
+    if (result != EventResult::Done) {
+        SetLastError(Trouble(*event, result));
         return FALSE;
     }
     return TRUE;
@@ -117,16 +150,21 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
         SetLastError(ERROR_INVALID_HANDLE);
         return WAIT_FAILED;
     }
-    switch (qoz::host::WaitEventState(*event->mapping.state, milliseconds)) {
-        case WaitOutcome::Signalled:
+    const qoz::host::EventMapping& mapping = event->mapping;
+    EventResult result = qoz::host::EventMappingIntact(mapping)
+                             ? qoz::host::WaitEventState(
+                                   *mapping.state, milliseconds, event->watch,
+                                   [&mapping] { return qoz::host::EventMappingIntact(mapping); })
+                             : EventResult::Damaged;
+    switch (result) {
+        case EventResult::Signalled:
             return WAIT_OBJECT_0;
-        case WaitOutcome::TimedOut:
+        case EventResult::TimedOut:
             return WAIT_TIMEOUT;
-        case WaitOutcome::Failed:
-            break;
+        default:
+            SetLastError(Trouble(*event, result));
+            return WAIT_FAILED;
     }
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return WAIT_FAILED;
 }
 
 // CloseHandle (kernel32)

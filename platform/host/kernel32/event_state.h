@@ -1,52 +1,82 @@
 // The state of one event as it lives in memory that several processes map:
 // its reset mode, whether it is signalled, and the threads waiting on it.
-// A process may die at any point (holding the lock, or waiting) without
-// wedging the others.
+// Every field is a plain number, checked before it is used, so memory that
+// was damaged gives an error instead of a crash. A process may die at any
+// point (holding the lock, or waiting) without wedging the others, and a
+// lock that another thread keeps is waited for a bounded time only.
 #pragma once
 
-#include <pthread.h>
-
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 
 namespace qoz::host {
 
 // More threads than this waiting on one event at once make the extra waits fail.
 constexpr int kEventWaiterSlots = 64;
 
-// One waiting thread. The waiter holds `alive` for as long as it occupies
-// the slot; because the mutex is robust, a setter that finds it owner-dead
-// knows the waiter is gone, whatever became of its process.
+// How long the lock is waited for before the event counts as wedged. Every
+// holder keeps it for a few instructions.
+constexpr std::chrono::milliseconds kEventLockPatience{2000};
+
+// One waiting thread, named by its id and start time, so that a thread that
+// is gone, whatever became of its process, is told from a live one.
 struct EventWaiter {
-    pthread_mutex_t alive;
     std::atomic<uint32_t> phase;  // futex word: free, waiting or released
-    uint32_t reserved;
+    int32_t tid;
+    uint64_t startTicks;
     uint64_t ticket;  // arrival order: the oldest waiter is released first
 };
 
 struct EventState {
-    pthread_mutex_t lock;  // robust and process-shared; guards the fields below
-    uint32_t manualReset;
-    uint32_t signalled;
+    // 0 when free, else the holder's thread id, with the top bit set while
+    // others sleep on it. Guards the fields below.
+    std::atomic<uint32_t> lock;
+    uint32_t manualReset;  // 0 or 1
+    uint32_t signalled;    // 0 or 1
+    uint32_t reserved;
     uint64_t nextTicket;
     EventWaiter waiters[kEventWaiterSlots];
 };
 
 enum class EventAction { Set, Pulse, Reset };
-enum class WaitOutcome { Signalled, TimedOut, Failed };
 
-// Sets up memory that no process uses yet.
-bool InitEventState(EventState& state, bool manualReset, bool signalled);
+enum class EventResult {
+    Done,
+    Signalled,
+    TimedOut,
+    Wedged,        // another thread kept the lock past the patience
+    Damaged,       // a field is out of range
+    NoWaiterSlot,  // too many threads wait already
+};
 
-// Gives an event whose last user has gone the mode and state of a new one.
-bool RestartEventState(EventState& state, bool manualReset, bool signalled);
+// For each handle: since when the lock has been found taken on every try,
+// so that short waits in a row add up to the patience.
+struct LockWatch {
+    std::atomic<int64_t> blockedSinceNs{0};  // 0: not blocked
+};
 
-bool ModifyEventState(EventState& state, EventAction action);
+// Sets up memory that no process uses.
+void InitEventState(EventState& state, bool manualReset, bool signalled);
 
-// A timeout of UINT32_MAX milliseconds waits for ever.
-WaitOutcome WaitEventState(EventState& state, uint32_t timeoutMs);
+// What is out of range in the state, or null when nothing is. Call it with
+// the lock held.
+const char* EventStateDamage(const EventState& state);
 
-// The number of threads, in any process, waiting on the event now.
+// The lock, for callers that check or change the state as a whole.
+EventResult LockEventState(EventState& state, LockWatch& watch);
+void UnlockEventState(EventState& state);
+
+EventResult ModifyEventState(EventState& state, EventAction action, LockWatch& watch);
+
+// A timeout of UINT32_MAX milliseconds waits for ever. intact tells, each
+// time the waiter wakes, whether the memory may still be touched.
+EventResult WaitEventState(EventState& state, uint32_t timeoutMs, LockWatch& watch,
+                           const std::function<bool()>& intact);
+
+// The number of threads, in any process, waiting on the event now; -1 when
+// the lock cannot be had.
 int CountEventWaiters(EventState& state);
 
 }  // namespace qoz::host

@@ -1,42 +1,46 @@
 #include "platform/host/kernel32/named_event.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
-#include <signal.h>
 #include <stdlib.h>
-#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <new>
 
 #include "platform/common/utf16.h"
+#include "platform/host/kernel32/event_folder.h"
+#include "platform/host/kernel32/patient_lock.h"
+#include "platform/host/kernel32/problem_report.h"
 
 namespace qoz::host {
 
 namespace {
 
 constexpr uint32_t kSegmentMagic = 0x514F5A45;
-constexpr int kOpenerSlots = 128;
+constexpr uint32_t kSegmentVersion = 2;
 constexpr int kOpenAttempts = 100;
+constexpr char kObjectPrefix[] = "event.";
 
-// How many handles each process has open, so the event can be renewed once
-// all of them are gone, even when their processes died without closing.
-struct Opener {
-    int32_t pid;
-    uint32_t handles;
-};
+// Locks on single bytes of the event's file. The guard is held alone while
+// a process opens or closes the event; every open holds the opener byte
+// shared, so an exclusive lock on it can be had only when nobody has the
+// event open, and the kernel lets go of both when a process dies.
+constexpr off_t kGuardByte = 0;
+constexpr off_t kOpenerByte = 1;
 
-// The shared-memory object. Its openers are guarded by flock on the
-// object's file, which the kernel drops when a process dies.
 struct Segment {
     uint32_t magic;
-    uint32_t layoutSize;
+    uint32_t version;
+    uint32_t size;
+    uint32_t reserved;
     EventState state;
-    Opener openers[kOpenerSlots];
 };
 
 const char kHexDigits[] = "0123456789ABCDEF";
@@ -78,152 +82,219 @@ void AppendNamespace(std::string& out, const char* space) {
     }
 }
 
-bool LockFile(int fd) {
-    while (flock(fd, LOCK_EX) != 0) {
-        if (errno != EINTR) return false;
+// The name as the user may read it in a message: control characters shown as '?'.
+std::string Label(std::u16string_view name) {
+    std::string label = Utf16ToUtf8(name);
+    for (char& c : label) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
     }
-    return true;
+    return label;
 }
 
-void UnlockFile(int fd) { flock(fd, LOCK_UN); }
-
-bool ProcessExists(int32_t pid) { return kill(pid, 0) == 0 || errno != ESRCH; }
-
-// Under the file lock: forgets processes that no longer exist. Returns
-// whether any opener remains.
-bool PruneOpeners(Segment& segment) {
-    bool any = false;
-    for (Opener& opener : segment.openers) {
-        if (opener.pid == 0) continue;
-        if (opener.handles == 0 || !ProcessExists(opener.pid)) {
-            opener = Opener{0, 0};
-        } else {
-            any = true;
-        }
-    }
-    return any;
+std::string ModeText(mode_t mode) {
+    char text[16];
+    std::snprintf(text, sizeof text, "mode %04o", static_cast<unsigned>(mode & 07777));
+    return text;
 }
 
-bool CountOpen(Segment& segment, pid_t pid) {
-    Opener* empty = nullptr;
-    for (Opener& opener : segment.openers) {
-        if (opener.pid == pid) {
-            ++opener.handles;
-            return true;
-        }
-        if (opener.pid == 0 && empty == nullptr) empty = &opener;
-    }
-    if (empty == nullptr) return false;
-    *empty = Opener{pid, 1};
-    return true;
+// Why an event file that was opened is not one this user made for itself;
+// empty when it is.
+std::string ForeignFileProblem(const struct stat& status) {
+    if (!S_ISREG(status.st_mode)) return "it is not a regular file";
+    if (status.st_uid != geteuid()) return "it belongs to user " + std::to_string(status.st_uid);
+    if ((status.st_mode & 077) != 0) return "others may use it (" + ModeText(status.st_mode) + ")";
+    return {};
 }
 
-void CountClose(Segment& segment, pid_t pid) {
-    for (Opener& opener : segment.openers) {
-        if (opener.pid == pid && opener.handles > 0 && --opener.handles == 0) opener = Opener{0, 0};
-    }
+std::string SegmentDamage(const Segment& segment) {
+    if (segment.magic != kSegmentMagic) return "it is damaged (bad magic number)";
+    if (segment.version != kSegmentVersion)
+        return "it is damaged or of another version (version " + std::to_string(segment.version) +
+               ")";
+    if (segment.size != sizeof(Segment)) return "it is damaged (bad layout size)";
+    return {};
 }
 
-EventOpening Failure(int error) {
+void InitSegment(Segment& segment, bool manualReset, bool initialState) {
+    std::memset(static_cast<void*>(&segment), 0, sizeof segment);
+    InitEventState(segment.state, manualReset, initialState);
+    segment.size = sizeof(Segment);
+    segment.version = kSegmentVersion;
+    segment.magic = kSegmentMagic;
+}
+
+// Removes the file at path when it is still the one fd has open.
+void RemoveIfSame(int folder, const char* name, int fd) {
+    struct stat open {
+    }, listed{};
+    if (fstat(fd, &open) != 0 || open.st_nlink == 0) return;
+    if (fstatat(folder, name, &listed, AT_SYMLINK_NOFOLLOW) != 0) return;
+    if (open.st_dev == listed.st_dev && open.st_ino == listed.st_ino) unlinkat(folder, name, 0);
+}
+
+void RemoveAbandonedIn(int folder) {
+    int listing = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* entries = listing >= 0 ? fdopendir(listing) : nullptr;
+    if (entries == nullptr) {
+        if (listing >= 0) close(listing);
+        return;
+    }
+    while (dirent* entry = readdir(entries)) {
+        if (std::strncmp(entry->d_name, kObjectPrefix, sizeof kObjectPrefix - 1) != 0) continue;
+        UniqueFd fd(
+            openat(folder, entry->d_name, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        struct stat status {};
+        if (!fd.valid() || fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+            status.st_uid != geteuid())
+            continue;
+        if (TryLockByte(fd.get(), kGuardByte, F_WRLCK) &&
+            TryLockByte(fd.get(), kOpenerByte, F_WRLCK))
+            RemoveIfSame(folder, entry->d_name, fd.get());
+    }
+    closedir(entries);
+}
+
+EventOpening Outcome(EventOpenStatus status, int error = 0) {
     EventOpening opening;
-    opening.status = EventOpenStatus::Failed;
+    opening.status = status;
     opening.error = error;
     return opening;
 }
 
-// Under the file lock: makes the segment a live event and counts this
-// process as one of its openers. Returns whether the event is new.
-bool AdoptSegment(Segment& segment, bool manualReset, bool initialState, bool& isNew) {
-    if (segment.magic != kSegmentMagic || segment.layoutSize != sizeof(Segment)) {
-        // Fresh, or left half-made by a creator that died: nobody uses it.
-        if (!InitEventState(segment.state, manualReset, initialState)) return false;
-        for (Opener& opener : segment.openers) opener = Opener{0, 0};
-        segment.layoutSize = sizeof(Segment);
-        segment.magic = kSegmentMagic;
-        isNew = true;
-    } else {
-        isNew = !PruneOpeners(segment);
-        if (isNew && !RestartEventState(segment.state, manualReset, initialState)) return false;
-    }
-    return CountOpen(segment, getpid());
+// Tells the user why the event cannot be used, once for each kind of trouble.
+EventOpening Refuse(const std::string& label, const std::string& path, EventOpenStatus status,
+                    const std::string& why, int error = 0) {
+    ReportEventTrouble(label, path, static_cast<int>(status), why);
+    return Outcome(status, error);
 }
 
 }  // namespace
 
-std::optional<std::string> SharedEventObjectName(std::u16string_view name) {
+std::string WedgedEventText() {
+    return "another process has kept it locked for more than " +
+           std::to_string(kEventLockPatience.count() / 1000) + " s";
+}
+
+void ReportEventTrouble(const std::string& label, const std::string& path, int kind,
+                        const std::string& why) {
+    std::string subject = path.empty() ? "an unnamed event" : "event " + label + " (" + path + ")";
+    ReportProblemOnce(path + '\n' + std::to_string(kind), subject + " cannot be used: " + why);
+}
+
+std::optional<std::string> EventObjectName(std::u16string_view name) {
     if (name.size() > kLongestEventName) return std::nullopt;
-    std::string object = "/qozcal-event." + std::to_string(getuid()) + ".";
+    std::string object = kObjectPrefix;
     AppendNamespace(object, getenv("QOZCAL_EVENT_NAMESPACE"));
     object += '.';
     AppendEventName(object, name);
-    if (object.size() - 1 > NAME_MAX) return std::nullopt;
+    if (object.size() > NAME_MAX) return std::nullopt;
     return object;
 }
 
 EventOpening OpenNamedEvent(std::u16string_view name, bool manualReset, bool initialState) {
-    std::optional<std::string> objectName = SharedEventObjectName(name);
-    if (!objectName) {
-        EventOpening opening;
-        opening.status = EventOpenStatus::NameTooLong;
-        return opening;
-    }
+    std::optional<std::string> objectName = EventObjectName(name);
+    if (!objectName) return Outcome(EventOpenStatus::NameTooLong);
+    EventFolder folder = OpenEventFolder();
+    if (!folder.fd.valid()) return Outcome(EventOpenStatus::Unusable, EACCES);
+    RemoveAbandonedIn(folder.fd.get());
+
+    const std::string label = Label(name);
+    const std::string path = folder.path + "/" + *objectName;
+    const char* object = objectName->c_str();
+    // A call that fails is told to the user too: the program would go on
+    // without the event and never say so.
+    auto failed = [&label, &path] {
+        int error = errno;
+        return Refuse(label, path, EventOpenStatus::Failed, std::strerror(error), error);
+    };
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
-        int fd = shm_open(objectName->c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd < 0) return Failure(errno);
-        struct stat status;
-        if (!LockFile(fd) || fstat(fd, &status) != 0) {
+        const int flags = O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+        UniqueFd fd(openat(folder.fd.get(), object, flags));
+        if (!fd.valid() && errno == ENOENT) {
+            fd = UniqueFd(openat(folder.fd.get(), object, flags | O_CREAT | O_EXCL, 0600));
+            if (!fd.valid() && errno == EEXIST) continue;
+            if (fd.valid()) fchmod(fd.get(), 0600);
+        }
+        if (!fd.valid()) {
             int error = errno;
-            close(fd);
-            return Failure(error);
+            std::string why = error == ELOOP ? "it is a symbolic link" : std::strerror(error);
+            return Refuse(label, path, EventOpenStatus::Unusable, why, error);
         }
-        if (status.st_nlink == 0) {
-            // Its last user closed it between our open and our lock.
-            close(fd);
-            continue;
+        struct stat status {};
+        if (fstat(fd.get(), &status) != 0) return failed();
+        if (std::string why = ForeignFileProblem(status); !why.empty())
+            return Refuse(label, path, EventOpenStatus::Unusable, why, EACCES);
+
+        switch (LockByteWithin(fd.get(), kGuardByte, F_WRLCK, kEventLockPatience)) {
+            case LockWait::Locked:
+                break;
+            case LockWait::Busy:
+                return Refuse(label, path, EventOpenStatus::Wedged, WedgedEventText());
+            case LockWait::Failed:
+                return failed();
         }
-        if (static_cast<size_t>(status.st_size) < sizeof(Segment) &&
-            ftruncate(fd, sizeof(Segment)) != 0) {
-            int error = errno;
-            close(fd);
-            return Failure(error);
-        }
-        void* memory = mmap(nullptr, sizeof(Segment), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-        if (memory == MAP_FAILED) {
-            int error = errno;
-            close(fd);
-            return Failure(error);
-        }
+        if (fstat(fd.get(), &status) != 0) return failed();
+        if (status.st_nlink == 0) continue;  // its last user removed it before we locked it
+
+        // Whatever a file that nobody has open holds (a creator that died
+        // half way, an older layout, damage), it is made anew.
+        bool inUse = !TryLockByte(fd.get(), kOpenerByte, F_WRLCK);
+        if (inUse && static_cast<size_t>(status.st_size) != sizeof(Segment))
+            return Refuse(label, path, EventOpenStatus::Damaged,
+                          "it is damaged (its size is " + std::to_string(status.st_size) +
+                              " bytes, not " + std::to_string(sizeof(Segment)) + ")");
+        if (!inUse && ftruncate(fd.get(), sizeof(Segment)) != 0) return failed();
+        void* memory =
+            mmap(nullptr, sizeof(Segment), PROT_READ | PROT_WRITE, MAP_SHARED, fd.get(), 0);
+        if (memory == MAP_FAILED) return failed();
         Segment& segment = *static_cast<Segment*>(memory);
-        bool isNew = false;
-        if (!AdoptSegment(segment, manualReset, initialState, isNew)) {
-            munmap(memory, sizeof(Segment));
-            close(fd);
-            return Failure(ENOMEM);
+
+        std::string why;
+        EventOpenStatus refusal = EventOpenStatus::Damaged;
+        if (!inUse) {
+            InitSegment(segment, manualReset, initialState);
+        } else if (why = SegmentDamage(segment); why.empty()) {
+            LockWatch watch;
+            if (LockEventState(segment.state, watch) != EventResult::Done) {
+                refusal = EventOpenStatus::Wedged;
+                why = WedgedEventText();
+            } else {
+                if (const char* damage = EventStateDamage(segment.state))
+                    why = std::string("it is damaged (") + damage + ")";
+                UnlockEventState(segment.state);
+            }
         }
-        UnlockFile(fd);
+        if (why.empty() && !TryLockByte(fd.get(), kOpenerByte, F_RDLCK)) {
+            refusal = EventOpenStatus::Failed;
+            why = std::strerror(errno);
+        }
+        if (!why.empty()) {
+            munmap(memory, sizeof(Segment));
+            return Refuse(label, path, refusal, why);
+        }
+        UnlockByte(fd.get(), kGuardByte);
 
         EventOpening opening;
-        opening.status = isNew ? EventOpenStatus::Created : EventOpenStatus::Opened;
+        opening.status = inUse ? EventOpenStatus::Opened : EventOpenStatus::Created;
         opening.mapping.state = &segment.state;
         opening.mapping.memory = memory;
         opening.mapping.size = sizeof(Segment);
-        opening.mapping.fd = fd;
+        opening.mapping.fd = fd.release();
         opening.mapping.opener = getpid();
-        opening.mapping.objectName = *objectName;
+        opening.mapping.path = path;
+        opening.mapping.label = label;
         return opening;
     }
-    return Failure(EAGAIN);
+    errno = EAGAIN;  // other processes kept removing it under this one's hands
+    return failed();
 }
 
 EventOpening CreateUnnamedEvent(bool manualReset, bool initialState) {
     void* memory = mmap(nullptr, sizeof(EventState), PROT_READ | PROT_WRITE,
                         MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    if (memory == MAP_FAILED) return Failure(errno);
+    if (memory == MAP_FAILED) return Outcome(EventOpenStatus::Failed, errno);
     EventState* state = new (memory) EventState;
-    if (!InitEventState(*state, manualReset, initialState)) {
-        munmap(memory, sizeof(EventState));
-        return Failure(ENOMEM);
-    }
+    InitEventState(*state, manualReset, initialState);
     EventOpening opening;
     opening.status = EventOpenStatus::Created;
     opening.mapping.state = state;
@@ -233,19 +304,37 @@ EventOpening CreateUnnamedEvent(bool manualReset, bool initialState) {
     return opening;
 }
 
+bool EventMappingIntact(const EventMapping& mapping) {
+    struct stat status {};
+    return mapping.fd < 0 ||
+           (fstat(mapping.fd, &status) == 0 && static_cast<size_t>(status.st_size) >= mapping.size);
+}
+
 void CloseEventMapping(EventMapping& mapping) {
     if (mapping.memory == nullptr) return;
-    // A fork child shares its parent's mapping but is not counted as an
-    // opener: it only lets go of its copy.
-    if (mapping.fd >= 0 && mapping.opener == getpid() && LockFile(mapping.fd)) {
-        Segment& segment = *static_cast<Segment*>(mapping.memory);
-        CountClose(segment, mapping.opener);
-        if (!PruneOpeners(segment)) shm_unlink(mapping.objectName.c_str());
-        UnlockFile(mapping.fd);
+    // A fork child shares its parent's open of the file but is not counted
+    // as an opener: it only lets go of its copy. The last opener removes the
+    // file; if the guard cannot be had, a later open removes it.
+    if (mapping.fd >= 0 && mapping.opener == getpid() &&
+        LockByteWithin(mapping.fd, kGuardByte, F_WRLCK, kEventLockPatience) == LockWait::Locked) {
+        UnlockByte(mapping.fd, kOpenerByte);
+        if (TryLockByte(mapping.fd, kOpenerByte, F_WRLCK)) {
+            std::string folder = mapping.path.substr(0, mapping.path.rfind('/'));
+            UniqueFd folderFd(
+                open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            std::string name = mapping.path.substr(mapping.path.rfind('/') + 1);
+            if (folderFd.valid()) RemoveIfSame(folderFd.get(), name.c_str(), mapping.fd);
+        }
+        UnlockByte(mapping.fd, kGuardByte);
     }
     munmap(mapping.memory, mapping.size);
     if (mapping.fd >= 0) close(mapping.fd);
     mapping = EventMapping{};
+}
+
+void RemoveAbandonedEvents() {
+    EventFolder folder = OpenEventFolder();
+    if (folder.fd.valid()) RemoveAbandonedIn(folder.fd.get());
 }
 
 }  // namespace qoz::host

@@ -1,6 +1,7 @@
 // The simulator's entry: it stands in for the device's start-up. It sets up
 // the simulated screen, the settings and debug files, the pen script and the
 // window, then runs the program and returns its exit code.
+#include <signal.h>
 #include <stdlib.h>
 
 #include <cstdio>
@@ -48,6 +49,9 @@ int RunProgram() {
 
 int main(int argc, char** argv) {
     using namespace qoz;
+    // The device knows no SIGPIPE: a write to a pipe nobody reads fails, and
+    // the program goes on.
+    signal(SIGPIPE, SIG_IGN);
     std::vector<std::string_view> arguments(argv + 1, argv + argc);
     sim::CommandLine commandLine = sim::ParseCommandLine(arguments);
     switch (commandLine.action) {

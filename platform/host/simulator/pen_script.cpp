@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 
 namespace qoz::sim {
 
@@ -272,9 +271,21 @@ bool LoadPenScript(const std::string& path, std::vector<ScriptStep>& steps, std:
                 (errno != 0 ? std::strerror(errno) : "cannot open the file");
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    ScriptParse parse = ParsePenScript(text.str());
+    // Read in pieces up to one byte past the limit, so that neither a huge
+    // file nor an endless device such as /dev/zero is taken in whole.
+    std::string text;
+    char chunk[65536];
+    while (text.size() <= kLargestPenScript && in.read(chunk, sizeof chunk).gcount() > 0)
+        text.append(chunk, static_cast<size_t>(in.gcount()));
+    if (text.size() > kLargestPenScript) {
+        error = "qozcal: cannot read script " + path + ": it is larger than 16 MiB";
+        return false;
+    }
+    if (in.bad()) {
+        error = "qozcal: cannot read script " + path + ": a read failed";
+        return false;
+    }
+    ScriptParse parse = ParsePenScript(text);
     if (!parse.ok) {
         error = path + ":" + std::to_string(parse.errorLine) + ": " + parse.errorMessage;
         return false;

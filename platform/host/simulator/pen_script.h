@@ -34,6 +34,9 @@ struct ScriptParse {
 // against the file system, relative to the current directory.
 ScriptParse ParsePenScript(std::string_view text);
 
+// Far above any real script; a larger one is refused before it is parsed.
+constexpr size_t kLargestPenScript = 16 * 1024 * 1024;
+
 // Reads and parses the script file at `path`. On failure `error` is a line
 // ready for standard error: "FILE:LINE: message" for a bad line.
 bool LoadPenScript(const std::string& path, std::vector<ScriptStep>& steps, std::string& error);

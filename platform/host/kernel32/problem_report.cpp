@@ -1,0 +1,22 @@
+#include "platform/host/kernel32/problem_report.h"
+
+#include <unistd.h>
+
+#include <mutex>
+#include <set>
+
+#include "platform/host/kernel32/quiet_write.h"
+
+namespace qoz::host {
+
+void ReportProblemOnce(const std::string& message) { ReportProblemOnce(message, message); }
+
+void ReportProblemOnce(const std::string& key, const std::string& message) {
+    static std::mutex mutex;
+    static std::set<std::string> reported;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!reported.insert(key).second) return;
+    WriteQuietly(STDERR_FILENO, "qozcal: " + message + "\n");
+}
+
+}  // namespace qoz::host

@@ -1,0 +1,16 @@
+// Problems with the host's surroundings (the settings file, the event
+// folder, a debug log) are told to the user as one line on standard error,
+// "qozcal: MESSAGE", each once per process.
+#pragma once
+
+#include <string>
+
+namespace qoz::host {
+
+// Once for each distinct message.
+void ReportProblemOnce(const std::string& message);
+
+// Once for each key, whatever the message says the later times.
+void ReportProblemOnce(const std::string& key, const std::string& message);
+
+}  // namespace qoz::host
