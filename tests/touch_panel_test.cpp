@@ -14,25 +14,25 @@ namespace {
 using namespace qoz::sim;
 
 std::string ParseError(std::string_view text) {
-    PanelSpec spec;
+    PanelModel model;
     std::string error;
-    return ParsePanelSpec(text, spec, error) ? "(accepted)" : error;
+    return ParsePanelModel(text, model, error) ? "(accepted)" : error;
 }
 
-TEST(PanelSpecText, TakesTheFourTermsAndTheOptionalOnes) {
-    PanelSpec spec;
+TEST(PanelModelText, TakesTheFourTermsAndTheOptionalOnes) {
+    PanelModel model;
     std::string error;
-    ASSERT_TRUE(ParsePanelSpec("dx=12,dy=-9,sx=1.06,sy=0.95", spec, error)) << error;
-    EXPECT_EQ(spec.dx, 12);
-    EXPECT_EQ(spec.dy, -9);
-    EXPECT_EQ(spec.sx, 1.06);
-    EXPECT_EQ(spec.sy, 0.95);
-    EXPECT_EQ(spec.rotationDegrees, 0);
-    EXPECT_EQ(spec.noisePixels, 0);
-    ASSERT_TRUE(ParsePanelSpec("dx=0,dy=0,sx=1,sy=1,rot=-1.5,noise=0.5,seed=42", spec, error));
-    EXPECT_EQ(spec.rotationDegrees, -1.5);
-    EXPECT_EQ(spec.noisePixels, 0.5);
-    EXPECT_EQ(spec.seed, 42u);
+    ASSERT_TRUE(ParsePanelModel("dx=12,dy=-9,sx=1.06,sy=0.95", model, error)) << error;
+    EXPECT_EQ(model.dx, 12);
+    EXPECT_EQ(model.dy, -9);
+    EXPECT_EQ(model.sx, 1.06);
+    EXPECT_EQ(model.sy, 0.95);
+    EXPECT_EQ(model.rotationDegrees, 0);
+    EXPECT_EQ(model.noisePixels, 0);
+    ASSERT_TRUE(ParsePanelModel("dx=0,dy=0,sx=1,sy=1,rot=-1.5,noise=0.5,seed=42", model, error));
+    EXPECT_EQ(model.rotationDegrees, -1.5);
+    EXPECT_EQ(model.noisePixels, 0.5);
+    EXPECT_EQ(model.seed, 42u);
 
     EXPECT_NE(ParseError("dx=12,dy=-9,sx=1.06"), "(accepted)");
     EXPECT_NE(ParseError("dx=12,dy=-9,sx=1.06,sy=0.95,"), "(accepted)");
@@ -60,8 +60,8 @@ TEST(TouchPanelReading, MisplacesAboutTheCentreInPanelUnitsAndClamps) {
 }
 
 TEST(TouchPanelReading, NoiseIsSeededAndHasTheGivenSpread) {
-    PanelSpec spec{.sx = 1, .sy = 1, .noisePixels = 2, .seed = 7};
-    TouchPanel first(spec, 240, 320), second(spec, 240, 320);
+    PanelModel model{.sx = 1, .sy = 1, .noisePixels = 2, .seed = 7};
+    TouchPanel first(model, 240, 320), second(model, 240, 320);
     double sum = 0, sumOfSquares = 0;
     const int readings = 4000;
     for (int i = 0; i < readings; ++i) {

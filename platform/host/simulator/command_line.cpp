@@ -88,7 +88,7 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
             options.zoom = *zoom;
         } else if (option == "--panel") {
             std::string error;
-            if (!ParsePanelSpec(text, options.panel.emplace(), error)) return Failure(error);
+            if (!ParsePanelModel(text, options.panel.emplace(), error)) return Failure(error);
         } else {
             if (text.empty()) return Failure("option '" + name + "' needs a file name");
             if (option == "--registry") options.registryPath = text;
@@ -105,7 +105,7 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
 
 std::string UsageText() {
     return "Usage: qozcal [--screen WxH] [--registry FILE] [--debug-log FILE] [--script FILE]\n"
-           "              [--headless] [--virtual-time] [--zoom N] [--panel SPEC]\n"
+           "              [--headless] [--virtual-time] [--zoom N] [--panel PANEL]\n"
            "              [--help] [--version]\n"
            "\n"
            "Runs the touch-screen calibration utility on a simulated device screen.\n"
@@ -120,8 +120,8 @@ std::string UsageText() {
            "  --headless         run without a window; ends when the script is done\n"
            "  --virtual-time     waits and pauses take no wall time\n"
            "  --zoom N           window scale, 1 to 8 (default 2)\n"
-           "  --panel SPEC       a misaligned touch panel and the reference touch driver\n"
-           "                     between the pen and the program; SPEC is\n"
+           "  --panel PANEL      a misaligned touch panel and the reference touch driver\n"
+           "                     between the pen and the program; PANEL is\n"
            "                     dx=PX,dy=PX,sx=S,sy=S[,rot=DEG][,noise=PX][,seed=N]\n"
            "  --help             show this help and exit\n"
            "  --version          show the version and exit\n";

@@ -20,7 +20,7 @@ struct SimulatorOptions {
     bool headless = false;
     bool virtualTime = false;
     int zoom = 2;
-    std::optional<PanelSpec> panel;  // a misaligned panel and the reference driver
+    std::optional<PanelModel> panel;  // a misaligned panel and the reference driver
 };
 
 struct CommandLine {

@@ -12,7 +12,8 @@ namespace qoz::sim {
 
 class PanelInput final : public host::InputSource {
 public:
-    PanelInput(host::InputSource& finger, const PanelSpec& panel, int screenWidth, int screenHeight)
+    PanelInput(host::InputSource& finger, const PanelModel& panel, int screenWidth,
+               int screenHeight)
         : finger_(finger),
           panel_(panel, screenWidth, screenHeight),
           driver_(screenWidth, screenHeight) {}

@@ -36,7 +36,7 @@ constexpr size_t requiredFields = 4;  // dx, dy, sx, sy
 
 }  // namespace
 
-bool ParsePanelSpec(std::string_view text, PanelSpec& spec, std::string& error) {
+bool ParsePanelModel(std::string_view text, PanelModel& model, std::string& error) {
     double values[fieldCount] = {0, 0, 1, 1, 0, 0, 1};
     bool seen[fieldCount] = {};
     while (!text.empty()) {
@@ -78,23 +78,23 @@ bool ParsePanelSpec(std::string_view text, PanelSpec& spec, std::string& error) 
             return false;
         }
     }
-    spec = PanelSpec{values[0], values[1], values[2],          values[3],
-                     values[4], values[5], uint32_t(values[6])};
+    model = PanelModel{values[0], values[1], values[2],          values[3],
+                       values[4], values[5], uint32_t(values[6])};
     return true;
 }
 
-TouchPanel::TouchPanel(const PanelSpec& spec, int screenWidth, int screenHeight)
-    : spec_(spec),
+TouchPanel::TouchPanel(const PanelModel& model, int screenWidth, int screenHeight)
+    : model_(model),
       width_(screenWidth),
       height_(screenHeight),
-      cosine_(std::cos(spec.rotationDegrees * std::numbers::pi / 180)),
-      sine_(std::sin(spec.rotationDegrees * std::numbers::pi / 180)),
-      generator_(spec.seed),
+      cosine_(std::cos(model.rotationDegrees * std::numbers::pi / 180)),
+      sine_(std::sin(model.rotationDegrees * std::numbers::pi / 180)),
+      generator_(model.seed),
       noise_(0.0, 1.0) {}
 
 void TouchPanel::Misplace(double x, double y, double& readX, double& readY) const {
-    double scaledX = (x - width_ / 2.0) * spec_.sx + spec_.dx;
-    double scaledY = (y - height_ / 2.0) * spec_.sy + spec_.dy;
+    double scaledX = (x - width_ / 2.0) * model_.sx + model_.dx;
+    double scaledY = (y - height_ / 2.0) * model_.sy + model_.dy;
     readX = width_ / 2.0 + scaledX * cosine_ - scaledY * sine_;
     readY = height_ / 2.0 + scaledX * sine_ + scaledY * cosine_;
 }
@@ -102,9 +102,9 @@ void TouchPanel::Misplace(double x, double y, double& readX, double& readY) cons
 PanelReading TouchPanel::Read(double x, double y) {
     double readX = 0, readY = 0;
     Misplace(x, y, readX, readY);
-    if (spec_.noisePixels > 0) {
-        readX += spec_.noisePixels * noise_(generator_);
-        readY += spec_.noisePixels * noise_(generator_);
+    if (model_.noisePixels > 0) {
+        readX += model_.noisePixels * noise_(generator_);
+        readY += model_.noisePixels * noise_(generator_);
     }
     auto units = [](double pixels, int screenSize) {
         double value = std::round(pixels * panelUnits / screenSize);

@@ -15,7 +15,7 @@ namespace qoz::sim {
 // Measured from the screen's centre c, a pen at p reads (p - c) * s + d,
 // turned by the rotation about c: the gain stretches the reading about the
 // middle of the glass, so a modest gain keeps the 10 % and 90 % marks on it.
-struct PanelSpec {
+struct PanelModel {
     double dx = 0, dy = 0;  // pixels
     double sx = 1, sy = 1;
     double rotationDegrees = 0;  // about the screen's centre
@@ -24,7 +24,7 @@ struct PanelSpec {
 };
 
 // Parses the `--panel` value; on failure `error` says what is wrong.
-bool ParsePanelSpec(std::string_view text, PanelSpec& spec, std::string& error);
+bool ParsePanelModel(std::string_view text, PanelModel& model, std::string& error);
 
 constexpr int panelUnits = 1024;  // readings run 0 to panelUnits - 1
 
@@ -34,7 +34,7 @@ struct PanelReading {
 
 class TouchPanel {
 public:
-    TouchPanel(const PanelSpec& spec, int screenWidth, int screenHeight);
+    TouchPanel(const PanelModel& model, int screenWidth, int screenHeight);
 
     // Where the panel believes a pen at physical screen pixel (x, y) is,
     // before noise and before it is turned into panel units.
@@ -45,7 +45,7 @@ public:
     PanelReading Read(double x, double y);
 
 private:
-    PanelSpec spec_;
+    PanelModel model_;
     int width_, height_;
     double cosine_, sine_;
     std::mt19937 generator_;
