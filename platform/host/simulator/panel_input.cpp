@@ -8,7 +8,8 @@ std::optional<host::RawInput> PanelInput::Through(std::optional<host::RawInput> 
     // handled earlier input is already set: the driver acts on it before
     // this report.
     driver_.TakeEvents();
-    POINT delivered = driver_.Deliver(panel_.Read(input->x, input->y));
+    lastReading_ = panel_.Read(input->x, input->y);
+    POINT delivered = driver_.Deliver(lastReading_);
     input->x = int(delivered.x);
     input->y = int(delivered.y);
     return input;

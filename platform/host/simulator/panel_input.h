@@ -21,12 +21,19 @@ public:
     std::optional<host::RawInput> PollInput() override { return Through(finger_.PollInput()); }
     std::optional<host::RawInput> WaitInput() override { return Through(finger_.WaitInput()); }
 
+    // The reading behind the last pen report, and the panel and driver, for
+    // a caller that measures them.
+    PanelReading LastReading() const { return lastReading_; }
+    TouchPanel& Panel() { return panel_; }
+    ReferenceDriver& Driver() { return driver_; }
+
 private:
     std::optional<host::RawInput> Through(std::optional<host::RawInput> input);
 
     host::InputSource& finger_;
     TouchPanel panel_;
     ReferenceDriver driver_;
+    PanelReading lastReading_;
 };
 
 }  // namespace qoz::sim
