@@ -93,3 +93,16 @@ TEST(CommandLineErrors, RejectUnknownOptionsMissingValuesAndStrayArguments) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CommandLineOptions, TakeAPanelOnlyWhenItsTextIsWhole) {
+    EXPECT_FALSE(Parse({}).options.panel) << "no panel unless asked for";
+    CommandLine result = Parse({"--panel", "dx=12,dy=-9,sx=1.06,sy=0.95,rot=1"});
+    ASSERT_EQ(result.action, CommandLine::Action::Run) << result.error;
+    ASSERT_TRUE(result.options.panel);
+    EXPECT_EQ(result.options.panel->rotationDegrees, 1);
+    EXPECT_NE(ErrorOf({"--panel=dx=12,dy=-9"}), "(accepted)");
+}
+
+}  // namespace

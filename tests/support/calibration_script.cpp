@@ -5,9 +5,11 @@ const TapList& TapsAtTheTargets() {
     return taps;
 }
 
-std::string CalibrationScript(const TapList& taps, bool withKey, int pauseMs) {
+std::string CalibrationScript(const TapList& taps, bool withKey, int pauseMs, Pixel buttonTap) {
     std::string pause = "wait " + std::to_string(pauseMs) + "\n";
-    std::string script = (withKey ? "key space\n" : "tap 200 16\n") + pause;
+    std::string button =
+        "tap " + std::to_string(buttonTap.first) + " " + std::to_string(buttonTap.second) + "\n";
+    std::string script = (withKey ? "key space\n" : button) + pause;
     for (const Pixel& tap : taps)
         script +=
             "tap " + std::to_string(tap.first) + " " + std::to_string(tap.second) + "\n" + pause;

@@ -21,7 +21,7 @@ std::optional<int> ParseInteger(std::string_view text, int low, int high) {
 
 bool TakesValue(std::string_view option) {
     return option == "--screen" || option == "--registry" || option == "--debug-log" ||
-           option == "--script" || option == "--zoom";
+           option == "--script" || option == "--zoom" || option == "--panel";
 }
 
 bool IsFlag(std::string_view option) {
@@ -86,6 +86,9 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
             auto zoom = ParseInteger(text, 1, maxZoom);
             if (!zoom) return Failure("bad zoom '" + text + "' for --zoom (1 to 8)");
             options.zoom = *zoom;
+        } else if (option == "--panel") {
+            std::string error;
+            if (!ParsePanelModel(text, options.panel.emplace(), error)) return Failure(error);
         } else {
             if (text.empty()) return Failure("option '" + name + "' needs a file name");
             if (option == "--registry") options.registryPath = text;
@@ -102,7 +105,8 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
 
 std::string UsageText() {
     return "Usage: qozcal [--screen WxH] [--registry FILE] [--debug-log FILE] [--script FILE]\n"
-           "              [--headless] [--virtual-time] [--zoom N] [--help] [--version]\n"
+           "              [--headless] [--virtual-time] [--zoom N] [--panel PANEL]\n"
+           "              [--help] [--version]\n"
            "\n"
            "Runs the touch-screen calibration utility on a simulated device screen.\n"
            "\n"
@@ -116,6 +120,9 @@ std::string UsageText() {
            "  --headless         run without a window; ends when the script is done\n"
            "  --virtual-time     waits and pauses take no wall time\n"
            "  --zoom N           window scale, 1 to 8 (default 2)\n"
+           "  --panel PANEL      a misaligned touch panel and the reference touch driver\n"
+           "                     between the pen and the program; PANEL is\n"
+           "                     dx=PX,dy=PX,sx=S,sy=S[,rot=DEG][,noise=PX][,seed=N]\n"
            "  --help             show this help and exit\n"
            "  --version          show the version and exit\n";
 }

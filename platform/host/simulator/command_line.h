@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/host/simulator/touch_panel.h"
+
 namespace qoz::sim {
 
 struct SimulatorOptions {
@@ -18,6 +20,7 @@ struct SimulatorOptions {
     bool headless = false;
     bool virtualTime = false;
     int zoom = 2;
+    std::optional<PanelModel> panel;  // a misaligned panel and the reference driver
 };
 
 struct CommandLine {

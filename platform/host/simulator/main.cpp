@@ -13,6 +13,7 @@
 #include "platform/host/kernel32/clock.h"
 #include "platform/host/screen_input.h"
 #include "platform/host/simulator/command_line.h"
+#include "platform/host/simulator/panel_input.h"
 #include "platform/host/simulator/pen_script.h"
 #include "platform/host/simulator/screen_shot.h"
 #include "platform/host/simulator/script_player.h"
@@ -104,14 +105,24 @@ int main(int argc, char** argv) {
     }
 
     std::unique_ptr<sim::ScriptThenUser> both;
+    host::InputSource* finger = nullptr;
     if (player && display) {
         both = std::make_unique<sim::ScriptThenUser>(*player, *display);
-        host::SetInputSource(both.get());
+        finger = both.get();
     } else if (player) {
-        host::SetInputSource(player.get());
+        finger = player.get();
     } else if (display) {
-        host::SetInputSource(display.get());
+        finger = display.get();
     }
+    // With a panel, script and window positions are where the finger is;
+    // the program gets what the panel reads and the driver makes of it.
+    std::unique_ptr<sim::PanelInput> panel;
+    if (options.panel && finger) {
+        panel = std::make_unique<sim::PanelInput>(*finger, *options.panel, options.screenWidth,
+                                                  options.screenHeight);
+        finger = panel.get();
+    }
+    host::SetInputSource(finger);
 
     int status = RunProgram();
     host::SetInputSource(nullptr);
