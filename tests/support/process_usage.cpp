@@ -8,27 +8,36 @@
 #include <string>
 
 namespace fs = std::filesystem;
+using std::chrono::microseconds;
 
 namespace {
 
-// Fields 14 and 15 of /proc/PID/stat, after the parenthesised command name
-// (which may itself hold spaces and parentheses).
-std::optional<long> CpuTicks(const fs::path& statFile) {
-    std::ifstream in(statFile);
+// The first field of a thread's schedstat: nanoseconds on a processor.
+std::optional<microseconds> ScheduledTime(const fs::path& task) {
+    std::ifstream in(task / "schedstat");
+    long long nanoseconds = 0;
+    if (!(in >> nanoseconds)) return std::nullopt;
+    return microseconds(nanoseconds / 1000);
+}
+
+// Without schedstat: user and system time, fields 14 and 15 of stat, after
+// the parenthesised command name (which may itself hold spaces).
+std::optional<microseconds> TickedTime(const fs::path& task) {
+    std::ifstream in(task / "stat");
     std::string line;
     if (!std::getline(in, line)) return std::nullopt;
     size_t nameEnd = line.rfind(')');
     if (nameEnd == std::string::npos) return std::nullopt;
     std::istringstream fields(line.substr(nameEnd + 1));
     std::string field;
-    long user = 0, system = 0;
+    long long user = 0, system = 0;
     for (int number = 3; number <= 13; ++number) fields >> field;
     if (!(fields >> user >> system)) return std::nullopt;
-    return user + system;
+    return microseconds((user + system) * 1000000 / sysconf(_SC_CLK_TCK));
 }
 
-long VoluntarySwitches(const fs::path& statusFile) {
-    std::ifstream in(statusFile);
+long VoluntarySwitches(const fs::path& task) {
+    std::ifstream in(task / "status");
     const std::string label = "voluntary_ctxt_switches:";
     for (std::string line; std::getline(in, line);)
         if (line.compare(0, label.size(), label) == 0) return std::stol(line.substr(label.size()));
@@ -39,13 +48,16 @@ long VoluntarySwitches(const fs::path& statusFile) {
 
 std::optional<ProcessUsage> ReadProcessUsage(pid_t pid) {
     fs::path process = fs::path("/proc") / std::to_string(pid);
-    std::optional<long> ticks = CpuTicks(process / "stat");
-    if (!ticks) return std::nullopt;
-    ProcessUsage usage;
-    usage.cpu = std::chrono::milliseconds(*ticks * 1000 / sysconf(_SC_CLK_TCK));
     std::error_code failed;
-    for (const fs::directory_entry& task : fs::directory_iterator(process / "task", failed))
-        usage.wakeups += VoluntarySwitches(task.path() / "status");
+    fs::directory_iterator tasks(process / "task", failed);
+    if (failed) return std::nullopt;
+    ProcessUsage usage;
+    for (const fs::directory_entry& task : tasks) {
+        std::optional<microseconds> cpu = ScheduledTime(task.path());
+        if (!cpu) cpu = TickedTime(task.path());
+        if (cpu) usage.cpu += *cpu;
+        usage.wakeups += VoluntarySwitches(task.path());
+    }
     return usage;
 }
 

@@ -9,7 +9,7 @@
 #include <optional>
 
 struct ProcessUsage {
-    std::chrono::milliseconds cpu{0};  // user and system time of all its threads
+    std::chrono::microseconds cpu{0};  // time its threads spent on a processor
     long wakeups = 0;                  // times its threads went to sleep and woke again
 };
 
