@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config dpkg-dev groff-base
   libgtest-dev
   libsdl2-dev libx11-dev libfreetype-dev libfontconfig-dev libpng-dev fonts-nanum
   xvfb xdotool x11-utils imagemagick

@@ -3,24 +3,9 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include <cstdlib>
-
 #include "tests/support/scratch_environment.h"
 
 namespace fs = std::filesystem;
-
-std::optional<std::string> FindProgram(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::string folders = path != nullptr ? path : "/usr/bin:/bin";
-    for (size_t at = 0; at <= folders.size();) {
-        size_t end = folders.find(':', at);
-        if (end == std::string::npos) end = folders.size();
-        fs::path candidate = fs::path(folders.substr(at, end - at)) / name;
-        if (access(candidate.c_str(), X_OK) == 0) return candidate.string();
-        at = end + 1;
-    }
-    return std::nullopt;
-}
 
 // Xvfb writes the display number it picked to the pipe once it is ready to
 // take connections.

@@ -3,13 +3,9 @@
 #pragma once
 
 #include <filesystem>
-#include <optional>
 #include <string>
 
 #include "tests/support/child_process.h"
-
-// The program's path, looked up on the PATH as a shell would.
-std::optional<std::string> FindProgram(const std::string& name);
 
 class XvfbServer {
 public:
