@@ -17,6 +17,7 @@ namespace qoz::sim {
 namespace {
 
 constexpr char kUntitled[] = "qozcal";
+constexpr Uint32 kFailedWaitPauseMilliseconds = 100;
 
 bool IsSet(const char* variable) {
     const char* value = std::getenv(variable);
@@ -124,8 +125,12 @@ bool SdlDisplay::PassTimeUntil(uint64_t dueMilliseconds) {
 void SdlDisplay::Pump(int timeoutMilliseconds) {
     SDL_Event event;
     if (timeoutMilliseconds != 0) {
-        int arrived = timeoutMilliseconds < 0 ? SDL_WaitEvent(&event)
-                                              : SDL_WaitEventTimeout(&event, timeoutMilliseconds);
+        bool forever = timeoutMilliseconds < 0;
+        int arrived =
+            forever ? SDL_WaitEvent(&event) : SDL_WaitEventTimeout(&event, timeoutMilliseconds);
+        // SDL reports a failed wait as no event; a short pause keeps a
+        // display that keeps failing from spinning the processor.
+        if (arrived == 0 && forever) SDL_Delay(kFailedWaitPauseMilliseconds);
         if (arrived == 0) return;
         Handle(event);
     }
