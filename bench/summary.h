@@ -10,9 +10,14 @@
 
 namespace qoz::bench {
 
+// The middle value (the mean of the two middle ones for an even count);
+// `values` must not be empty.
+double Median(std::vector<double> values);
+
 // Reports to the console as usual and keeps each benchmark's real time per
-// iteration for the summary: the median over its repetitions
-// (--benchmark_repetitions=N), which a busy machine disturbs least.
+// iteration and its counters for the summary: the median over its
+// repetitions (--benchmark_repetitions=N), which a busy machine disturbs
+// least.
 class SummaryReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override;
@@ -22,7 +27,13 @@ public:
     bool PrintSummary() const;
 
 private:
-    std::map<std::string, std::vector<double>> secondsPerIteration_;
+    using Samples = std::map<std::string, std::vector<double>>;
+    // The window beside its peer: time to mapped, idle processor time and
+    // wakeups, peak memory, with their ratios.
+    bool PrintWindowComparison() const;
+
+    Samples secondsPerIteration_;
+    std::map<std::string, Samples> counters_;
     std::map<std::string, std::string> failures_;
 };
 

@@ -9,7 +9,7 @@ root=$(pwd)
 
 packages=(
   cmake g++ pkg-config libgtest-dev
-  libsdl2-dev libfreetype-dev libfontconfig-dev libpng-dev fonts-nanum
+  libsdl2-dev libx11-dev libfreetype-dev libfontconfig-dev libpng-dev fonts-nanum
   xvfb xdotool x11-utils imagemagick
 )
 bash "$root/scripts/install-packages.sh" "${packages[@]}"

@@ -2,17 +2,18 @@
 # Installs what the build and the tests need, builds qozcal, and runs the whole
 # test suite: the host build (with the Windows builds and the Wine end-to-end
 # run), the same suite under AddressSanitizer/UndefinedBehaviorSanitizer, each
-# fuzz target for 60 s, and one headless calibration under valgrind.
+# fuzz target for 60 s, the window's benchmark beside its peer, and one
+# headless calibration under valgrind.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config dpkg-dev groff-base
   libgtest-dev
-  libsdl2-dev libfreetype-dev libfontconfig-dev libpng-dev fonts-nanum
+  libsdl2-dev libx11-dev libfreetype-dev libfontconfig-dev libpng-dev fonts-nanum
   xvfb xdotool x11-utils imagemagick
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 icoutils python3
-  clang libclang-rt-14-dev valgrind libbenchmark-dev
+  clang libclang-rt-14-dev valgrind libbenchmark-dev xinput-calibrator
 )
 
 bash scripts/install-packages.sh "${packages[@]}"
@@ -44,6 +45,11 @@ done
 
 echo "== fuzz: each target for 60 s"
 bash scripts/fuzz.sh 60
+
+echo "== bench: the window beside xinput_calibrator --fake (idle, memory, time to map)"
+cmake --preset bench
+cmake --build --preset bench -j "$jobs"
+build/bench/bin/qozcal-bench --benchmark_filter=Window
 
 echo "== valgrind: one headless calibration"
 bash scripts/valgrind.sh build/host/bin/qozcal

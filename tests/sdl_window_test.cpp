@@ -1,7 +1,6 @@
 // The simulator's real window on a real X server (Xvfb): xdotool clicks it as
 // a user would, and screenshots of the whole X screen show what it drew.
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -12,7 +11,9 @@
 
 #include "tests/support/calibration_script.h"
 #include "tests/support/child_process.h"
+#include "tests/support/process_usage.h"
 #include "tests/support/screen_checks.h"
+#include "tests/support/x_server.h"
 
 namespace {
 
@@ -21,63 +22,24 @@ using namespace std::chrono_literals;
 
 constexpr int zoom = 2;
 
-std::optional<std::string> FindProgram(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::string folders = path != nullptr ? path : "/usr/bin:/bin";
-    for (size_t at = 0; at <= folders.size();) {
-        size_t end = folders.find(':', at);
-        if (end == std::string::npos) end = folders.size();
-        fs::path candidate = fs::path(folders.substr(at, end - at)) / name;
-        if (access(candidate.c_str(), X_OK) == 0) return candidate.string();
-        at = end + 1;
-    }
-    return std::nullopt;
-}
-
 class RealWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        auto xvfb = FindProgram("Xvfb");
-        if (!xvfb) GTEST_SKIP() << "Xvfb is not installed";
+        if (!FindProgram("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
         for (const char* tool : {"xdotool", "import"}) {
             auto found = FindProgram(tool);
             ASSERT_TRUE(found) << tool << " is missing (packages xdotool, imagemagick)";
             tools[tool] = *found;
         }
-        ASSERT_NO_FATAL_FAILURE(StartXvfb(*xvfb));
+        server.emplace(scratch.dir() / "xvfb.err");
+        ASSERT_TRUE(server->Running()) << server->Error();
+        display = server->Display();
     }
 
     void TearDown() override {
         // Asked to close, qozcal ends cleanly and leaves no event objects behind.
         if (qozcal.pid > 0) kill(qozcal.pid, SIGTERM);
         WaitChild(qozcal, 10s);
-        StopChild(server);
-    }
-
-    // Xvfb picks a free display itself and writes its number once it is
-    // ready to take connections.
-    void StartXvfb(const std::string& xvfb) {
-        int ends[2];
-        ASSERT_EQ(pipe(ends), 0);
-        ChildLaunch launch;
-        launch.argv = {xvfb,        "-displayfd", std::to_string(ends[1]),
-                       "-screen",   "0",          "640x800x24",
-                       "-nolisten", "tcp"};
-        launch.errorPath = scratch.dir() / "xvfb.err";
-        server = StartChild(launch);
-        close(ends[1]);
-        std::string number;
-        pollfd ready{ends[0], POLLIN, 0};
-        char buffer[32];
-        while (number.find('\n') == std::string::npos && poll(&ready, 1, 15000) > 0) {
-            ssize_t count = read(ends[0], buffer, sizeof buffer);
-            if (count <= 0) break;
-            number.append(buffer, size_t(count));
-        }
-        close(ends[0]);
-        ASSERT_NE(number.find('\n'), std::string::npos)
-            << "Xvfb did not start: " << ReadWholeFile(scratch.dir() / "xvfb.err");
-        display = ":" + number.substr(0, number.find('\n'));
     }
 
     ChildResult Tool(const std::string& name, std::vector<std::string> arguments) {
@@ -89,7 +51,7 @@ protected:
         return RunChild(launch, 20s);
     }
 
-    void StartQozcal() {
+    void StartQozcal(const std::vector<std::string>& options = {}) {
         ChildLaunch launch;
         launch.argv = {QOZCAL_PATH,
                        "--zoom",
@@ -98,6 +60,7 @@ protected:
                        scratch.registryPath().string(),
                        "--debug-log",
                        scratch.debugLogPath().string()};
+        launch.argv.insert(launch.argv.end(), options.begin(), options.end());
         // Under AddressSanitizer the display's system libraries (D-Bus, the
         // X and GL libraries SDL loads and unloads) leave allocations that
         // LeakSanitizer reports as leaks of ours; the headless scenario runs
@@ -110,7 +73,8 @@ protected:
         launch.directory = scratch.dir();
         launch.errorPath = scratch.dir() / "qozcal.err";
         qozcal = StartChild(launch);
-        ChildResult found = Tool("xdotool", {"search", "--sync", "--name", "^qozcal$"});
+        ChildResult found = Tool(
+            "xdotool", {"search", "--sync", "--onlyvisible", "--pid", std::to_string(qozcal.pid)});
         ASSERT_EQ(found.status, 0) << found.error;
         window = found.output.substr(0, found.output.find('\n'));
         ChildResult geometry = Tool("xdotool", {"getwindowgeometry", "--shell", window});
@@ -161,10 +125,44 @@ protected:
 
     ScratchEnvironment scratch;
     std::map<std::string, std::string> tools;
-    ChildProcess server, qozcal;
+    std::optional<XvfbServer> server;
+    ChildProcess qozcal;
     std::string display, window;
     int windowX = 0, windowY = 0;
 };
+
+// The window shows exactly what the simulator's own screenshot holds, under
+// the device window's name, without OpenGL, and then sleeps: a window that
+// redrew on a timer would wake up about a hundred times in two seconds.
+TEST_F(RealWindow, ShowsTheScreenUnderTheWindowsNameAndSleepsWhileIdle) {
+    ASSERT_NO_FATAL_FAILURE(
+        StartQozcal({"--script", scratch.writeFile("shot.pen", "shot screen.png\n")}));
+    ChildResult title = Tool("xdotool", {"getwindowname", window});
+    EXPECT_EQ(title.output, "펜입력\n");
+
+    fs::path shotPath = scratch.dir() / "screen.png";
+    std::string differences = "no screenshot";
+    for (auto deadline = std::chrono::steady_clock::now() + 10s;
+         !differences.empty() && std::chrono::steady_clock::now() < deadline;
+         std::this_thread::sleep_for(50ms)) {
+        std::optional<PngImage> shot = ReadPng(shotPath);
+        if (shot) differences = AreaDifferences(Screen(), *shot, {0, 0, 239, 319});
+    }
+    ASSERT_EQ(differences, "");
+
+    // Drawn in software: no OpenGL driver was loaded for it.
+    std::string libraries = ReadWholeFile("/proc/" + std::to_string(qozcal.pid) + "/maps");
+    for (const char* driver : {"libGL", "libEGL", "libLLVM", "_dri.so"})
+        EXPECT_EQ(libraries.find(driver), std::string::npos) << driver;
+
+    std::optional<ProcessUsage> before = ReadProcessUsage(qozcal.pid);
+    std::this_thread::sleep_for(2s);
+    std::optional<ProcessUsage> after = ReadProcessUsage(qozcal.pid);
+    ASSERT_TRUE(before && after);
+    ProcessUsage idle = *after - *before;
+    EXPECT_LE(idle.wakeups, 4);
+    EXPECT_LE(idle.cpu.count(), 40000) << "microseconds";
+}
 
 TEST_F(RealWindow, ShowsTheMarkWhenCalibrationIsClickedAndCalibratesFromClicks) {
     ASSERT_NO_FATAL_FAILURE(StartQozcal());

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"
@@ -18,6 +19,12 @@ int ScreenHeight();
 
 // The screen's pixels, 0x00RRGGBB, row by row, ScreenWidth() x ScreenHeight().
 const std::vector<uint32_t>& ScreenPixels();
+// Changes whenever the pixels may have changed: a display redraws only then.
+uint64_t ScreenVersion();
+
+// The name of the topmost shown top-level window, which a display shows as
+// its title; empty while there is none.
+std::u16string TopWindowName();
 
 enum class PenAction { Down, Move, Up };
 

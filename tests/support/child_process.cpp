@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 #include "tests/support/scratch_environment.h"
@@ -74,6 +75,19 @@ bool ChildEnded(const ChildProcess& child) {
     return child.pid <= 0 ||
            waitid(P_PID, static_cast<id_t>(child.pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
            info.si_pid == child.pid;
+}
+
+std::optional<std::string> FindProgram(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string folders = path != nullptr ? path : "/usr/bin:/bin";
+    for (size_t at = 0; at <= folders.size();) {
+        size_t end = folders.find(':', at);
+        if (end == std::string::npos) end = folders.size();
+        fs::path candidate = fs::path(folders.substr(at, end - at)) / name;
+        if (access(candidate.c_str(), X_OK) == 0) return candidate.string();
+        at = end + 1;
+    }
+    return std::nullopt;
 }
 
 ChildProcess StartChild(const ChildLaunch& launch) {

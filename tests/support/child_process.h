@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,6 +40,9 @@ struct ChildProcess {
     std::chrono::milliseconds elapsed{0};
     long peakKilobytes = 0;  // its largest resident set
 };
+
+// The program's path, looked up on the PATH as a shell would.
+std::optional<std::string> FindProgram(const std::string& name);
 
 ChildProcess StartChild(const ChildLaunch& launch);
 

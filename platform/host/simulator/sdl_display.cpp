@@ -1,18 +1,23 @@
 #include "platform/host/simulator/sdl_display.h"
 
 #include <SDL.h>
+#include <stdlib.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 
+#include "platform/common/utf16.h"
 #include "platform/host/kernel32/clock.h"
 #include "platform/host/simulator/sdl_input_mapping.h"
+#include "platform/host/simulator/x11_errors.h"
 
 namespace qoz::sim {
 
 namespace {
 
-constexpr uint64_t framePeriodMilliseconds = 16;
+constexpr char kUntitled[] = "qozcal";
+constexpr Uint32 kFailedWaitPauseMilliseconds = 100;
 
 bool IsSet(const char* variable) {
     const char* value = std::getenv(variable);
@@ -29,6 +34,18 @@ std::string DisplayDrivers() {
     return drivers;
 }
 
+// The simulator takes keys as key presses, never as text, and has nothing to
+// ask of the desktop. Left alone, SDL would connect to the session bus (or,
+// where there is none, have libdbus start one for the X display), open the
+// user's input method and have Xlib parse the locale's compose table, which
+// is most of the processor time before the window appears. These variables
+// are this process's own.
+void LeaveOutServicesNotNeeded() {
+    setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+    setenv("XMODIFIERS", "@im=none", 1);
+    setenv("XCOMPOSEFILE", "/dev/null", 1);
+}
+
 }  // namespace
 
 std::unique_ptr<SdlDisplay> SdlDisplay::Open(int zoom, std::string& error) {
@@ -40,7 +57,13 @@ std::unique_ptr<SdlDisplay> SdlDisplay::Open(int zoom, std::string& error) {
     if (!IsSet("SDL_VIDEODRIVER")) SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
     // Touch is handled as touch; SDL must not also turn it into mouse events.
     SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    // The window's surface stays in memory the program can write: left to
+    // itself SDL would put a texture behind it and load an OpenGL driver.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // A calibration utility has no business keeping the screen saver away.
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    LeaveOutServicesNotNeeded();
+    IgnoreErrorsAboutGoneWindows();
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         error = SDL_GetError();
         if (IsSet("DISPLAY")) error += std::string(" (DISPLAY=") + std::getenv("DISPLAY") + ")";
@@ -49,20 +72,13 @@ std::unique_ptr<SdlDisplay> SdlDisplay::Open(int zoom, std::string& error) {
         SDL_Quit();
         return nullptr;
     }
+    // Keys are taken as key presses, never as text: no input method is needed.
+    SDL_StopTextInput();
     std::unique_ptr<SdlDisplay> display(new SdlDisplay(zoom));
     int width = host::ScreenWidth() * zoom, height = host::ScreenHeight() * zoom;
-    display->window_ = SDL_CreateWindow("qozcal", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                        width, height, SDL_WINDOW_SHOWN);
-    if (display->window_ != nullptr) {
-        display->renderer_ = SDL_CreateRenderer(display->window_, -1, 0);
-        if (display->renderer_ == nullptr)
-            display->renderer_ = SDL_CreateRenderer(display->window_, -1, SDL_RENDERER_SOFTWARE);
-    }
-    if (display->renderer_ != nullptr)
-        display->texture_ = SDL_CreateTexture(display->renderer_, SDL_PIXELFORMAT_RGB888,
-                                              SDL_TEXTUREACCESS_STREAMING, host::ScreenWidth(),
-                                              host::ScreenHeight());
-    if (display->texture_ == nullptr) {
+    display->window_ = SDL_CreateWindow(kUntitled, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                        width, height, SDL_WINDOW_HIDDEN);
+    if (display->window_ == nullptr || SDL_GetWindowSurface(display->window_) == nullptr) {
         error = SDL_GetError();
         return nullptr;
     }
@@ -70,8 +86,6 @@ std::unique_ptr<SdlDisplay> SdlDisplay::Open(int zoom, std::string& error) {
 }
 
 SdlDisplay::~SdlDisplay() {
-    if (texture_ != nullptr) SDL_DestroyTexture(texture_);
-    if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
     if (window_ != nullptr) SDL_DestroyWindow(window_);
     SDL_Quit();
 }
@@ -85,17 +99,15 @@ std::optional<host::RawInput> SdlDisplay::PollInput() {
 }
 
 std::optional<host::RawInput> SdlDisplay::WaitInput() {
-    Present();
     for (;;) {
         if (auto input = PollInput()) return input;
         if (closed_) return std::nullopt;
-        PresentIfDue();
-        Pump(int(framePeriodMilliseconds));
+        ShowScreenIfChanged();
+        Pump(-1);
     }
 }
 
 bool SdlDisplay::PassTimeUntil(uint64_t dueMilliseconds) {
-    Present();
     for (;;) {
         Pump(0);
         if (closed_ || !pending_.empty()) return false;
@@ -105,15 +117,21 @@ bool SdlDisplay::PassTimeUntil(uint64_t dueMilliseconds) {
             host::WaitMilliseconds(dueMilliseconds - now);
             return true;
         }
-        PresentIfDue();
-        Pump(int(std::min(dueMilliseconds - now, framePeriodMilliseconds)));
+        ShowScreenIfChanged();
+        Pump(int(std::min<uint64_t>(dueMilliseconds - now, INT_MAX)));
     }
 }
 
 void SdlDisplay::Pump(int timeoutMilliseconds) {
     SDL_Event event;
-    if (timeoutMilliseconds > 0) {
-        if (SDL_WaitEventTimeout(&event, timeoutMilliseconds) == 0) return;
+    if (timeoutMilliseconds != 0) {
+        bool forever = timeoutMilliseconds < 0;
+        int arrived =
+            forever ? SDL_WaitEvent(&event) : SDL_WaitEventTimeout(&event, timeoutMilliseconds);
+        // SDL reports a failed wait as no event; a short pause keeps a
+        // display that keeps failing from spinning the processor.
+        if (arrived == 0 && forever) SDL_Delay(kFailedWaitPauseMilliseconds);
+        if (arrived == 0) return;
         Handle(event);
     }
     while (SDL_PollEvent(&event) != 0) Handle(event);
@@ -127,7 +145,11 @@ void SdlDisplay::Handle(const SDL_Event& event) {
             break;
         case SDL_WINDOWEVENT:
             if (event.window.event == SDL_WINDOWEVENT_CLOSE) closed_ = true;
-            if (event.window.event == SDL_WINDOWEVENT_EXPOSED) Present();
+            // Uncovered or resized, the window needs its picture again; it
+            // gets it once the program is idle.
+            if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+                redrawNeeded_ = true;
             break;
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP:
@@ -175,20 +197,35 @@ void SdlDisplay::Handle(const SDL_Event& event) {
     }
 }
 
-void SdlDisplay::Present() {
-    const std::vector<uint32_t>& pixels = host::ScreenPixels();
-    int width = host::ScreenWidth(), height = host::ScreenHeight();
-    if (pixels.size() == size_t(width) * size_t(height)) {
-        SDL_UpdateTexture(texture_, nullptr, pixels.data(), width * int(sizeof(uint32_t)));
-        SDL_RenderClear(renderer_);
-        SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-        SDL_RenderPresent(renderer_);
-    }
-    lastPresent_ = SDL_GetTicks64();
+void SdlDisplay::ShowScreenIfChanged() {
+    if (redrawNeeded_ || host::ScreenVersion() != shownVersion_) ShowScreen();
 }
 
-void SdlDisplay::PresentIfDue() {
-    if (SDL_GetTicks64() - lastPresent_ >= framePeriodMilliseconds) Present();
+void SdlDisplay::ShowScreen() {
+    std::u16string title = host::TopWindowName();
+    if (!mapped_ || title != shownTitle_) {
+        SDL_SetWindowTitle(window_, title.empty() ? kUntitled : Utf16ToUtf8(title).c_str());
+        shownTitle_ = title;
+    }
+    if (!mapped_) {
+        SDL_ShowWindow(window_);
+        mapped_ = true;
+    }
+    redrawNeeded_ = false;
+    shownVersion_ = host::ScreenVersion();
+    const std::vector<uint32_t>& pixels = host::ScreenPixels();
+    int width = host::ScreenWidth(), height = host::ScreenHeight();
+    SDL_Surface* target = SDL_GetWindowSurface(window_);
+    if (target == nullptr || pixels.size() != size_t(width) * size_t(height)) return;
+    // The pixels are borrowed, not copied: the surface lives only for the blit.
+    SDL_Surface* screen =
+        SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(pixels.data()), width, height, 32,
+                                           width * int(sizeof(uint32_t)), SDL_PIXELFORMAT_RGB888);
+    if (screen == nullptr) return;
+    SDL_Rect scaled{0, 0, width * zoom_, height * zoom_};
+    SDL_BlitScaled(screen, nullptr, target, &scaled);
+    SDL_FreeSurface(screen);
+    SDL_UpdateWindowSurface(window_);
 }
 
 }  // namespace qoz::sim

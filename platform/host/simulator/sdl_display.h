@@ -1,5 +1,8 @@
 // The simulator's window: an SDL2 window that shows the simulated screen
 // scaled up, and turns the mouse, touch and keyboard into pen and key input.
+// It draws in software into the window's own surface (no OpenGL), only when
+// the screen has changed or the window was uncovered, and otherwise sleeps
+// until the window system has an event for it.
 #pragma once
 
 #include <cstdint>
@@ -11,15 +14,15 @@
 #include "platform/host/screen_input.h"
 
 struct SDL_Window;
-struct SDL_Renderer;
-struct SDL_Texture;
 union SDL_Event;
 
 namespace qoz::sim {
 
 class SdlDisplay final : public host::InputSource {
 public:
-    // Opens a window for the current screen size, or says why there is none.
+    // Connects to the display and makes a window for the current screen
+    // size, or says why there is none. The window appears with the first
+    // picture of the screen.
     static std::unique_ptr<SdlDisplay> Open(int zoom, std::string& error);
     ~SdlDisplay() override;
     SdlDisplay(const SdlDisplay&) = delete;
@@ -27,8 +30,8 @@ public:
 
     // The user's input that has arrived; never waits.
     std::optional<host::RawInput> PollInput() override;
-    // Shows the screen and waits for the user, presenting about 60 times a
-    // second. Empty once the window is closed.
+    // Shows the screen if it changed and sleeps until the user's input
+    // arrives. Empty once the window is closed.
     std::optional<host::RawInput> WaitInput() override;
 
     // Keeps the window alive while a script waits: true when the clock has
@@ -41,23 +44,26 @@ public:
 private:
     explicit SdlDisplay(int zoom) : zoom_(zoom) {}
 
-    // Takes the window's events; waits up to `timeoutMilliseconds` for one.
+    // Takes the window's events; waits up to `timeoutMilliseconds` for one
+    // (a negative time-out: as long as it takes).
     void Pump(int timeoutMilliseconds);
     void Handle(const SDL_Event& event);
-    void Present();
-    void PresentIfDue();
+    // Called when the program is idle: brings the window up to date.
+    void ShowScreenIfChanged();
+    void ShowScreen();
 
     enum class PenHolder { None, Mouse, Finger };
 
     int zoom_;
     SDL_Window* window_ = nullptr;
-    SDL_Renderer* renderer_ = nullptr;
-    SDL_Texture* texture_ = nullptr;
+    bool mapped_ = false;
+    bool redrawNeeded_ = true;
+    uint64_t shownVersion_ = 0;
+    std::u16string shownTitle_;
     std::deque<host::RawInput> pending_;
     bool closed_ = false;
     PenHolder penHolder_ = PenHolder::None;
     int64_t finger_ = 0;
-    uint64_t lastPresent_ = 0;
 };
 
 }  // namespace qoz::sim

@@ -111,6 +111,12 @@ ScreenHit HitTest(int screenX, int screenY) {
     return {};
 }
 
+std::u16string TopWindowName() {
+    for (Window* window : StackTopFirst(nullptr))
+        if (IsVisibleStyle(*window)) return window->text;
+    return {};
+}
+
 HWND FocusWindow() { return focus; }
 void SetFocusWindow(HWND window) { focus = window; }
 HWND CaptureWindow() { return capture; }
