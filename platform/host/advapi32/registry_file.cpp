@@ -220,10 +220,10 @@ LONG ChangeRegistryFile(const std::function<LONG(Registry& registry, bool& chang
     if (LONG status = change(registry, changed)) return status;
     if (!changed) return ERROR_SUCCESS;
     std::string text = FormatRegistry(registry);
-    if (ParseRegistry(text).error) {
-        // Never replace a readable file with one that could not be read back.
-        ReportOnce("cannot write settings file " + path +
-                   ": the new contents would not read back; the file is left unchanged");
+    if (std::optional<std::string> difference = ReadBackDifference(registry, text)) {
+        // Never replace a readable file with one that reads back otherwise.
+        ReportOnce("cannot write settings file " + path + ": " + *difference +
+                   "; the file is left unchanged");
         return ERROR_REGISTRY_IO_FAILED;
     }
     return SaveFile(path, text, mode);
