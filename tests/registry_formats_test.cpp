@@ -162,6 +162,9 @@ TEST(RegistryFormats, NewLinesFollowTheFileWhateverItsEnd) {
         {kHeader + kSection + "\"ScaleX\"=\"1\"",
          kHeader + kSection + "\"ScaleX\"=\"1.12940\"\n\"OffsetX\"=\"-42.16471\"\n\n" +
              "[HKEY_CURRENT_USER\\Software\\New]\n\n"},
+        {Crlf(kHeader + kSection) + "\"ScaleX\"=\"1\"\r",
+         Crlf(kHeader + kSection + "\"ScaleX\"=\"1.12940\"\n\"OffsetX\"=\"-42.16471\"\n\n" +
+              "[HKEY_CURRENT_USER\\Software\\New]\n\n")},
         {"Windows Registry Editor Version 5.00",
          "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER]\n\n"
          "[HKEY_CURRENT_USER\\Software]\n\n[HKEY_CURRENT_USER\\Software\\New]\n\n" +

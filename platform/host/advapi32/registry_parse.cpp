@@ -322,7 +322,11 @@ void RememberSource(ParseState& state, std::string_view text, TextEncoding encod
     } else {
         last = static_cast<uint8_t>(text.back());
     }
-    source.endsWithLineEnd = last == u'\n';
+    if (last == u'\r') {
+        source.lastLineEndMissing = u"\n";
+    } else if (last != u'\n') {
+        source.lastLineEndMissing = crlf ? u"\r\n" : u"\n";
+    }
     source.endsWithBlankLine = lastLineBlank;
     state.registry.keysRead = state.registry.keys.size();
 }

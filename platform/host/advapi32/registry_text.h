@@ -57,7 +57,9 @@ struct RegistrySource {
     TextEncoding encoding = TextEncoding::Utf8;
     bool regedit4 = false;  // the REGEDIT4 header: ANSI text, string data in hex too
     bool crlf = false;      // line end of new lines, as the header line ends
-    bool endsWithLineEnd = false;
+    // What the last line lacks of a line end: nothing after an LF, an LF
+    // after a lone CR, else a whole line end.
+    std::u16string lastLineEndMissing;
     bool endsWithBlankLine = false;
 };
 

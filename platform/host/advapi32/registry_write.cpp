@@ -31,19 +31,22 @@ struct Layout {
     TextEncoding encoding = TextEncoding::Utf8;
     bool regedit4 = false;
     std::u16string newline;
-    bool endsWithLineEnd = true;
+    std::u16string lastLineEndMissing;
     bool endsWithBlankLine = true;
 };
 
 Layout LayoutOf(const RegistrySource& source) {
     if (source.bytes.empty()) {
-        Layout layout{{}, TextEncoding::Utf8, false, u"\n", true, true};
+        Layout layout{{}, TextEncoding::Utf8, false, u"\n", u"", true};
         AppendEncoded(layout.bytes, std::u16string(kRegistryHeader) + u"\n\n", layout.encoding);
         return layout;
     }
-    return Layout{source.bytes,           source.encoding,
-                  source.regedit4,        source.crlf ? u"\r\n" : u"\n",
-                  source.endsWithLineEnd, source.endsWithBlankLine};
+    return Layout{source.bytes,
+                  source.encoding,
+                  source.regedit4,
+                  source.crlf ? u"\r\n" : u"\n",
+                  source.lastLineEndMissing,
+                  source.endsWithBlankLine};
 }
 
 void AppendQuoted(std::u16string& out, std::u16string_view text) {
@@ -194,12 +197,12 @@ std::string FormatRegistry(const Registry& registry) {
     const std::string& base = layout.bytes;
     std::string out;
     size_t pos = 0;
-    bool lineOpen = !layout.endsWithLineEnd;
+    bool lineOpen = !layout.lastLineEndMissing.empty();
     bool blankBehind = layout.endsWithBlankLine;
     for (const Edit& edit : edits) {
         out.append(base, pos, edit.begin - pos);
         if (edit.begin == base.size()) {
-            if (lineOpen) AppendEncoded(out, layout.newline, layout.encoding);
+            if (lineOpen) AppendEncoded(out, layout.lastLineEndMissing, layout.encoding);
             lineOpen = false;
             blankBehind = false;
         }
@@ -209,7 +212,7 @@ std::string FormatRegistry(const Registry& registry) {
     out.append(base, pos, base.npos);
     if (sections.empty()) return out;
 
-    if (lineOpen) AppendEncoded(out, layout.newline, layout.encoding);
+    if (lineOpen) AppendEncoded(out, layout.lastLineEndMissing, layout.encoding);
     if (!blankBehind) AppendEncoded(out, layout.newline, layout.encoding);
     std::sort(sections.begin(), sections.end(),
               [](const NewSection& a, const NewSection& b) { return a.foldedPath < b.foldedPath; });
