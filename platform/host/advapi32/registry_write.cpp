@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/common/utf16.h"
 #include "platform/host/advapi32/registry_text.h"
 #include "platform/host/kernel32/case_fold.h"
 
@@ -27,7 +28,7 @@ struct NewSection {
 
 // The text the file starts from, and how it goes on.
 struct Layout {
-    std::string bytes;
+    std::string_view bytes;
     TextEncoding encoding = TextEncoding::Utf8;
     bool regedit4 = false;
     std::u16string newline;
@@ -37,9 +38,8 @@ struct Layout {
 
 Layout LayoutOf(const RegistrySource& source) {
     if (source.bytes.empty()) {
-        Layout layout{{}, TextEncoding::Utf8, false, u"\n", u"", true};
-        AppendEncoded(layout.bytes, std::u16string(kRegistryHeader) + u"\n\n", layout.encoding);
-        return layout;
+        static const std::string newFile = Utf16ToUtf8(std::u16string(kRegistryHeader) + u"\n\n");
+        return Layout{newFile, TextEncoding::Utf8, false, u"\n", u"", true};
     }
     return Layout{source.bytes,
                   source.encoding,
@@ -149,7 +149,7 @@ NewSection SectionFor(const Registry& registry, size_t key, std::u16string value
 }
 
 std::u16string SectionText(const Registry& registry, const NewSection& section,
-                           const std::u16string& newline) {
+                           std::u16string_view newline) {
     std::vector<size_t> chain;
     for (size_t k = section.key; k != 0; k = registry.keys[k].parent) chain.push_back(k);
     std::u16string text = u"[";
@@ -157,16 +157,17 @@ std::u16string SectionText(const Registry& registry, const NewSection& section,
         if (k != chain.rbegin()) text += u'\\';
         text += registry.keys[*k].name;
     }
-    text += u"]" + newline + section.values + newline;
+    text += u']';
+    text += newline;
+    text += section.values;
+    text += newline;
     return text;
 }
 
-}  // namespace
-
-std::string FormatRegistry(const Registry& registry) {
-    const Layout layout = LayoutOf(registry.source);
-    std::vector<Edit> edits;
-    std::vector<NewSection> sections;
+// The edits that lay changed and new values into the source, and the
+// sections new keys (and keys with new values but no section) need.
+void CollectChanges(const Registry& registry, const Layout& layout, std::vector<Edit>& edits,
+                    std::vector<NewSection>& sections) {
     for (size_t k = 1; k < registry.keys.size(); ++k) {
         const RegistryKey& key = registry.keys[k];
         std::u16string added;
@@ -191,16 +192,27 @@ std::string FormatRegistry(const Registry& registry) {
             sections.push_back(SectionFor(registry, k, std::move(added)));
         }
     }
-
     std::stable_sort(edits.begin(), edits.end(),
                      [](const Edit& a, const Edit& b) { return a.begin < b.begin; });
-    const std::string& base = layout.bytes;
+    std::sort(sections.begin(), sections.end(),
+              [](const NewSection& a, const NewSection& b) { return a.foldedPath < b.foldedPath; });
+}
+
+}  // namespace
+
+std::string FormatRegistry(const Registry& registry) {
+    const Layout layout = LayoutOf(registry.source);
+    std::vector<Edit> edits;
+    std::vector<NewSection> sections;
+    CollectChanges(registry, layout, edits, sections);
+
+    const std::string_view base = layout.bytes;
     std::string out;
     size_t pos = 0;
     bool lineOpen = !layout.lastLineEndMissing.empty();
     bool blankBehind = layout.endsWithBlankLine;
     for (const Edit& edit : edits) {
-        out.append(base, pos, edit.begin - pos);
+        out.append(base.substr(pos, edit.begin - pos));
         if (edit.begin == base.size()) {
             if (lineOpen) AppendEncoded(out, layout.lastLineEndMissing, layout.encoding);
             lineOpen = false;
@@ -209,13 +221,11 @@ std::string FormatRegistry(const Registry& registry) {
         AppendEncoded(out, edit.text, layout.encoding);
         pos = edit.end;
     }
-    out.append(base, pos, base.npos);
+    out.append(base.substr(pos));
     if (sections.empty()) return out;
 
     if (lineOpen) AppendEncoded(out, layout.lastLineEndMissing, layout.encoding);
     if (!blankBehind) AppendEncoded(out, layout.newline, layout.encoding);
-    std::sort(sections.begin(), sections.end(),
-              [](const NewSection& a, const NewSection& b) { return a.foldedPath < b.foldedPath; });
     for (const NewSection& section : sections)
         AppendEncoded(out, SectionText(registry, section, layout.newline), layout.encoding);
     return out;
