@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 packages=(
   cmake g++ make pkg-config dpkg-dev groff-base
   libgtest-dev
-  libsdl2-dev libx11-dev libfreetype-dev libfontconfig-dev libpng-dev fonts-nanum
+  libsdl2-dev libx11-dev libfreetype-dev libfontconfig-dev libpng-dev fonts-nanum fontconfig
   xvfb xdotool x11-utils imagemagick
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 icoutils python3
   clang libclang-rt-14-dev valgrind libbenchmark-dev xinput-calibrator

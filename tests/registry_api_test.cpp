@@ -326,6 +326,25 @@ TEST(RegistryApi, ACorruptFileIsNeverRewrittenAndReportedOnce) {
                             ", line 7: unterminated string; the file is left unchanged\n");
 }
 
+TEST(RegistryApi, AChangeARegedit4FileCannotHoldIsRefusedAndTheFileKept) {
+    ScratchEnvironment scratch;
+    const std::string ansi = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\QozSerial]\r\n";
+    scratch.writeRegistryText(ansi);
+    HKEY key = nullptr;
+    ASSERT_EQ(CreateSettingsKey(&key), ERROR_SUCCESS);
+    CaptureStderr();
+    EXPECT_EQ(SetTextValue(key, u"펜입력", u"1"), ERROR_REGISTRY_IO_FAILED);
+    EXPECT_EQ(GetCapturedStderr(),
+              "qozcal: cannot write settings file " + scratch.registryPath().string() +
+                  ": the value \"펜입력\" of HKEY_CURRENT_USER\\Software\\QozSerial would not read "
+                  "back the same (a REGEDIT4 file holds Windows-1252 text only); the file is left "
+                  "unchanged\n");
+    EXPECT_EQ(scratch.registryText(), ansi);
+    EXPECT_EQ(SetTextValue(key, u"ScaleX", u"1.12940"), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(scratch.registryText(), ansi + "\"ScaleX\"=\"1.12940\"\r\n");
+}
+
 TEST(RegistryApi, APathThatIsAFolderFailsWithoutLosingIt) {
     ScratchEnvironment scratch;
     fs::path folder = scratch.dir() / "registry.reg.d";

@@ -1,13 +1,16 @@
 // Feeds arbitrary bytes to the settings-file parser. A rejected file must
 // name a line of the text; an accepted one must be consistent (every key and
 // value found again by its own name) and survive a round trip: written back
-// and parsed again it gives the same keys and values, and writing that gives
-// the same text.
+// unchanged it is the same bytes, parsed again it gives the same keys and
+// values; and changed as a program would change it (a value set anew, one
+// added, a key added, in some of its keys), the text written must read back
+// as the changed registry.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/host/advapi32/registry_text.h"
 #include "platform/host/kernel32/case_fold.h"
@@ -72,6 +75,41 @@ void CompareKeys(const Registry& left, size_t a, const Registry& right, size_t b
     }
 }
 
+std::vector<uint8_t> Utf16le(std::u16string_view text) {
+    std::vector<uint8_t> bytes;
+    for (char16_t c : text) {
+        bytes.push_back(static_cast<uint8_t>(c & 0xFF));
+        bytes.push_back(static_cast<uint8_t>(c >> 8));
+    }
+    return bytes;
+}
+
+void CheckChangesReadBack(Registry registry) {
+    size_t edited = 0;
+    for (size_t key = 1; key < registry.keys.size() && edited < 64; ++key) {
+        if (registry.keys[key].removed) continue;
+        ++edited;
+        if (!registry.keys[key].values.empty()) {
+            std::u16string name = registry.keys[key].values.front().name;
+            SetValue(registry, key, name, 1, Utf16le(u"1.12940"));
+        }
+        SetValue(registry, key, u"QozAdded", 4, {0x2a, 0, 0, 0});
+        std::vector<std::u16string> path;
+        for (size_t k = key; k != 0; k = registry.keys[k].parent)
+            path.insert(path.begin(), registry.keys[k].name);
+        if (path.size() < kMaxKeyDepth) {
+            path.push_back(u"QozNew");
+            SetValue(registry, AddKey(registry, path, nullptr), u"", 1, Utf16le(u"0"));
+        }
+    }
+    std::string written = FormatRegistry(registry);
+    std::optional<std::string> difference = ReadBackDifference(registry, written);
+    if (difference) {
+        std::fprintf(stderr, "%s\n", difference->c_str());
+        Fail("a changed registry does not read back");
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -86,6 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckIndexes(parsed.registry);
 
     std::string written = FormatRegistry(parsed.registry);
+    Require(written == text || text.empty(), "an unchanged registry was written otherwise");
     ParseResult again = ParseRegistry(written);
     if (again.error) {
         std::fprintf(stderr, "line %zu: %s\n", again.error->line, again.error->reason.c_str());
@@ -94,5 +133,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckIndexes(again.registry);
     CompareKeys(parsed.registry, 0, again.registry, 0);
     Require(FormatRegistry(again.registry) == written, "writing the same keys gave other text");
+    CheckChangesReadBack(std::move(parsed.registry));
     return 0;
 }

@@ -141,8 +141,8 @@ class ReplayModel:
     Steps: ("pointer", x, y, hover) moves the pointer (hover: the main window
     records the move although the pen is up); ("press",), ("release",);
     ("key", keysym); ("sleep", ms); ("shot", file, calibrating, buttons_shown,
-    hover_drawn); ("pause", previous_mark, next_mark, last) after a calibration
-    tap: the screen pixels of the mark centres that the repaint after the
+    hover_drawn, focus), focus being "main" or the button with the keyboard
+    focus; ("pause", previous_mark, next_mark, last) after a calibration tap: the screen pixels of the mark centres that the repaint after the
     pause erases and draws (None where not visible), last for the tap that
     ends the calibration; ("exit_tap",) the exit button at the end.
     """
@@ -299,7 +299,7 @@ class ReplayModel:
             if name == "shot":
                 if not self.exited:
                     self.emit("shot", args[0], self.calibrating, self.buttons_shown,
-                              self.hover_drawn)
+                              self.hover_drawn, self.focus)
             elif name == "key":
                 if not self.exited and not inside((0, 0, WINDOW_WIDTH, WINDOW_HEIGHT),
                                                   *self.pointer):

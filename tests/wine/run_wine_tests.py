@@ -129,7 +129,18 @@ def run_name(script):
     return os.path.splitext(os.path.basename(script))[0]
 
 
-def run_session(builds, wine_arch, work_dir, replays, simulated, report):
+def hangul_font_family():
+    """The family of the font the simulator draws captions with: fontconfig's
+    best Korean sans-serif face. None when no font has Hangul."""
+    found = subprocess.run(["fc-match", "--format=%{family[0]}", "sans-serif:lang=ko"],
+                           capture_output=True, timeout=60)
+    family = found.stdout.decode("utf-8", "replace").strip()
+    korean = subprocess.run(["fc-list", f"{family}:lang=ko", "family"], capture_output=True,
+                            timeout=60)
+    return family if family and korean.stdout.strip() else None
+
+
+def run_session(builds, wine_arch, work_dir, replays, simulated, report, font_family):
     prefix = os.path.join(work_dir, "prefix")
     log_path = os.path.join(work_dir, "wine.log")
     first = True
@@ -140,6 +151,7 @@ def run_session(builds, wine_arch, work_dir, replays, simulated, report):
             if first:
                 print(f"booting a fresh WINEPREFIX in {prefix} ...", flush=True)
                 session.boot()
+                session.use_system_font(font_family)
                 wine_checks.check_gaps_probe(session, builds, work_dir, report)
             for script in scripts:
                 print(f"replaying {script} on a {screen[0]}x{screen[1]} screen ...", flush=True)
@@ -172,10 +184,15 @@ def main(argv):
     except pen_replay.ScriptError as error:
         print(f"a script breaks the replay rules: {error}")
         return 2
-    for tool in ("Xvfb", "xdotool", "import", "convert", "identify", "xwininfo"):
+    for tool in ("Xvfb", "xdotool", "import", "convert", "identify", "xwininfo", "fc-match"):
         if shutil.which(tool) is None:
-            print(f"{tool} is not installed (packages: xvfb xdotool imagemagick x11-utils)")
+            print(f"{tool} is not installed (packages: xvfb xdotool imagemagick x11-utils "
+                  "fontconfig)")
             return 1
+    font_family = hangul_font_family()
+    if font_family is None:
+        print("no font with Hangul glyphs for the captions (package: fonts-nanum)")
+        return 1
 
     work_dir = args.work_dir or tempfile.mkdtemp(prefix="qozcal-wine-")
     os.makedirs(work_dir, exist_ok=True)
@@ -183,7 +200,7 @@ def main(argv):
     try:
         simulated = run_simulator(args.simulator, args.source_dir,
                                   os.path.join(work_dir, "simulator"))
-        run_session(builds, wine_arch, work_dir, replays, simulated, report)
+        run_session(builds, wine_arch, work_dir, replays, simulated, report, font_family)
     except WineUnavailable as error:
         print(f"SKIPPED: Wine cannot start a {wine_arch} prefix here: {error}")
         if wine_arch == "win32":

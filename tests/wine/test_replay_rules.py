@@ -139,6 +139,11 @@ class FollowedStateTest(unittest.TestCase):
                                    "shot b.png\n").steps if s[0] == "shot"]
         self.assertEqual([s[4] for s in shots], [False, True])
 
+    def test_shots_name_the_button_with_the_keyboard_focus(self):
+        shots = [s for s in replay("shot a.png\ntap 116 16\nshot b.png\n" + START_CALIBRATION +
+                                   FIVE_TAPS + "shot c.png\n").steps if s[0] == "shot"]
+        self.assertEqual([s[5] for s in shots], ["main", "erase", "main"])
+
     def test_targets_follow_the_screen(self):
         self.assertEqual(pen_replay.targets(240, 320),
                          [(24, 32), (216, 32), (216, 288), (24, 288), (120, 160)])

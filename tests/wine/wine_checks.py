@@ -7,6 +7,7 @@ import re
 import subprocess
 import time
 
+import caption_match
 import pen_replay
 from wine_session import Screen, SessionError, wait_for
 
@@ -37,6 +38,9 @@ EXPECTED_SETTINGS = {
 # Pixels of the button strip (every button's rectangle together).
 BUTTON_STRIP = (pen_replay.button_rect("erase")[0], pen_replay.CLIENT_TOP + 1,
                 pen_replay.CLIENT_RIGHT, pen_replay.CLIENT_TOP + 31)
+
+# The buttons whose captions are Hangul, compared with the simulator's.
+HANGUL_BUTTONS = ("erase", "exit")
 
 SimulatorRun = collections.namedtuple("SimulatorRun", "run_dir debug settings")
 
@@ -151,11 +155,15 @@ def dark_near(screen, x, y):
                if 0 <= x + dx < screen.width and 0 <= y + dy < screen.height)
 
 
-def compare_shot(wine, simulated, calibrating, buttons_shown, hover_drawn):
+def compare_shot(wine, simulated, calibrating, buttons_shown, hover_drawn, focus):
     """Differences between Wine's screen and the simulator's shot; [] if none.
 
-    The buttons' captions come from different fonts, so shown buttons are only
-    checked for being there. In calibration mode the client area (the X mark
+    Shown buttons must be there, drawn as Windows draws them; their Hangul
+    captions must be the simulator's to within what two renderings of one
+    font differ by (caption_match), except on the button with the keyboard
+    focus, where Windows draws a dotted focus frame around the caption; and
+    "Calibration", which Wine draws larger and cuts at the button's edges, is
+    only required to be there. In calibration mode the client area (the X mark
     and, the buttons being hidden, nothing else) must be identical. On the pad
     the strokes must lie in the same places, to within the one-pixel choices
     that line drawing makes where a line passes exactly between two pixels;
@@ -171,6 +179,10 @@ def compare_shot(wine, simulated, calibrating, buttons_shown, hover_drawn):
             for screen, where in ((wine, "under Wine"), (simulated, "in the simulator")):
                 if not has_ink(screen, rect):
                     problems.append(f"the {name} button is missing {where}")
+            if name in HANGUL_BUTTONS and name != focus:
+                difference = caption_match.caption_difference(wine, simulated, rect)
+                if difference:
+                    problems.append(f"the {name} button's caption differs: {difference}")
     differing = []
     bottom = min(pen_replay.CLIENT_BOTTOM, wine.height)
     right = min(pen_replay.CLIENT_RIGHT, wine.width)
@@ -342,7 +354,7 @@ class ScriptRun:
         self.check(wait_for(repainted, 20), "the screen did not change as a calibration tap "
                                             "asks for")
 
-    def take_shot(self, name, calibrating, buttons_shown, hover_drawn):
+    def take_shot(self, name, calibrating, buttons_shown, hover_drawn, focus):
         path = os.path.join(self.dir, name)
         simulated_path = os.path.join(self.simulated.run_dir, name)
         if not self.check(os.path.exists(simulated_path), f"the simulator wrote no {name}"):
@@ -354,10 +366,12 @@ class ScriptRun:
         def matches():
             screen = self.session.screen()
             last[:] = [screen]
-            return not compare_shot(screen, simulated, calibrating, buttons_shown, hover_drawn)
+            return not compare_shot(screen, simulated, calibrating, buttons_shown, hover_drawn,
+                                    focus)
 
         if not wait_for(matches, 8, interval_s=0.1):
-            problems = compare_shot(last[0], simulated, calibrating, buttons_shown, hover_drawn)
+            problems = compare_shot(last[0], simulated, calibrating, buttons_shown, hover_drawn,
+                                    focus)
             self.fail(f"{name} differs from the simulator's: " + "; ".join(problems))
         screen = last[0]
         subprocess.run(["convert", "-size", f"{screen.width}x{screen.height}", "-depth", "8",

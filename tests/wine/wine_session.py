@@ -16,6 +16,10 @@ WINE_ENVIRONMENT = {
 }
 
 
+# Font names Wine replaces by others when a program asks for them.
+SUBSTITUTES_KEY = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes"
+
+
 class WineUnavailable(Exception):
     """Wine cannot start at all here."""
 
@@ -125,6 +129,15 @@ class WineSession:
             if result.returncode != 0:
                 raise WineUnavailable(f"wineboot failed with status {result.returncode}; "
                                       f"see {self.log_path}")
+        self.wait_for_server()
+
+    def use_system_font(self, family):
+        """Makes family the prefix's system font, which draws the captions
+        of buttons that were given no font: a fresh prefix's has no Hangul."""
+        status, output = self.run(["reg", "add", SUBSTITUTES_KEY, "/v", "System", "/d", family,
+                                   "/f"], cwd=self.prefix)
+        if status != 0:
+            raise SessionError(f"wine reg add of the system font failed ({status}): {output}")
         self.wait_for_server()
 
     def wait_for_server(self, timeout_s=120):

@@ -254,10 +254,9 @@ LONG ChangeRegistryFile(const std::function<LONG(Registry& registry, bool& chang
     if (!text)
         return ReportWriteRefusal(path, "the new contents would be larger than " + kLimitText,
                                   ERROR_REGISTRY_IO_FAILED);
-    if (ParseRegistry(*text).error) {
-        // Never replace a readable file with one that could not be read back.
-        return ReportWriteRefusal(path, "the new contents would not read back",
-                                  ERROR_REGISTRY_IO_FAILED);
+    if (std::optional<std::string> difference = ReadBackDifference(registry, *text)) {
+        // Never replace a readable file with one that reads back otherwise.
+        return ReportWriteRefusal(path, *difference, ERROR_REGISTRY_IO_FAILED);
     }
     return SaveFile(path, target, *text, mode);
 }

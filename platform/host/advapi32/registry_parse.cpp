@@ -1,5 +1,5 @@
-// Reading the registry text: line by line, the first error stops the parse
-// and names its line.
+// Reading the registry text: line by line, in the file's encoding, the way
+// regedit imports it; the first error stops the parse and names its line.
 #include <string>
 
 #include "platform/common/utf16.h"
@@ -13,15 +13,19 @@ namespace {
 using Problem = std::optional<std::string>;
 
 struct PendingHex {
-    size_t key = 0;
+    std::optional<size_t> key;  // none: the value belongs to no key and is dropped
     std::u16string name;
     uint32_t type = 0;
     std::vector<uint8_t> data;
+    size_t begin = 0;  // where its first line starts
+    bool hex = false;  // the data was given as hex bytes
 };
 
 struct ParseState {
     Registry registry;
-    std::optional<size_t> key;          // the section being read
+    bool regedit4 = false;
+    bool inSection = false;             // a section line, or a key's removal, was read
+    std::optional<size_t> key;          // the key the current section opened
     std::optional<PendingHex> pending;  // hex data continued on the next line
 };
 
@@ -122,6 +126,7 @@ Problem ReadHexBytes(std::u16string_view list, std::vector<uint8_t>& data, bool&
 }
 
 std::string DescribeBadKeyPath(std::u16string_view path) {
+    if (path.starts_with(u'-')) return "a root key name cannot start with -";
     size_t depth = 0;
     size_t start = 0;
     while (true) {
@@ -136,41 +141,88 @@ std::string DescribeBadKeyPath(std::u16string_view path) {
         if (end == path.npos) break;
         start = end + 1;
     }
-    // UTF-8 input always gives paired surrogates, so this is not reached from a file.
     return "unpaired surrogate in key name";
 }
 
-Problem ParseSection(ParseState& state, std::u16string_view line) {
+Problem ParseSection(ParseState& state, std::u16string_view line, const LineSpan& span) {
     if (line.size() < 2 || line.back() != u']')
         return "bad section line (no closing bracket at its end)";
     std::u16string_view path = line.substr(1, line.size() - 2);
+    bool removal = !path.empty() && path.front() == u'-';
+    if (removal) path.remove_prefix(1);
     if (path.empty()) return "bad section line (no key path)";
     std::optional<std::vector<std::u16string>> names = SplitKeyPath(path);
     if (!names) return "bad section line (" + DescribeBadKeyPath(path) + ")";
+    state.inSection = true;
+    if (removal) {
+        if (names->size() == 1) return "bad section line (a root key cannot be removed)";
+        RemoveKey(state.registry, *names);
+        state.key.reset();
+        return std::nullopt;
+    }
     state.key = AddKey(state.registry, *names, nullptr);
+    state.registry.keys[*state.key].insertAt = span.end;
     return std::nullopt;
 }
 
-Problem ParseData(ParseState& state, std::u16string_view name, std::u16string_view data) {
-    size_t key = *state.key;
+bool IsStringType(uint32_t type) { return type == 1 || type == 2 || type == 7; }
+
+// REGEDIT4 files hold string data given in hex (REG_SZ, REG_EXPAND_SZ,
+// REG_MULTI_SZ) as ANSI bytes, which regedit turns into UTF-16 on import.
+void WidenAnsiStrings(const ParseState& state, PendingHex& value) {
+    if (!state.regedit4 || !value.hex || !IsStringType(value.type)) return;
+    std::vector<uint8_t> wide;
+    wide.reserve(value.data.size() * 2);
+    for (uint8_t byte : value.data) {
+        char16_t c = FromWindows1252(byte);
+        wide.push_back(static_cast<uint8_t>(c & 0xFF));
+        wide.push_back(static_cast<uint8_t>(c >> 8));
+    }
+    value.data = std::move(wide);
+}
+
+void StoreValue(ParseState& state, PendingHex value, const LineSpan& last) {
+    if (!value.key) return;
+    WidenAnsiStrings(state, value);
+    RegistryValue& stored =
+        SetValue(state.registry, *value.key, value.name, value.type, std::move(value.data));
+    stored.lineBegin = value.begin;
+    stored.lineEnd = last.textEnd;
+    state.registry.keys[*value.key].insertAt = last.end;
+}
+
+Problem ParseData(ParseState& state, PendingHex value, std::u16string_view data,
+                  const LineSpan& span) {
     if (data.empty()) return "missing value data";
+    if (data == u"-") {
+        if (value.key) {
+            RemoveValue(state.registry, *value.key, value.name);
+            state.registry.keys[*value.key].insertAt = span.end;
+        }
+        return std::nullopt;
+    }
     if (data.front() == u'"') {
         std::u16string text;
         size_t i = 0;
         if (Problem problem = ReadQuoted(data, i, text, "string")) return problem;
         if (i != data.size()) return "text after the string";
-        SetValue(state.registry, key, name, 1, EncodeUtf16le(text));
+        value.type = 1;
+        value.data = EncodeUtf16le(text);
+        StoreValue(state, std::move(value), span);
         return std::nullopt;
     }
     if (StartsWithNoCase(data, "dword:")) {
         std::u16string_view digits = data.substr(6);
         if (digits.empty() || digits.size() > 8 || !AllHexDigits(digits)) return "bad dword";
         uint32_t dword = HexNumber(digits);
-        SetValue(state.registry, key, name, 4,
-                 {uint8_t(dword), uint8_t(dword >> 8), uint8_t(dword >> 16), uint8_t(dword >> 24)});
+        value.type = 4;
+        value.data = {uint8_t(dword), uint8_t(dword >> 8), uint8_t(dword >> 16),
+                      uint8_t(dword >> 24)};
+        StoreValue(state, std::move(value), span);
         return std::nullopt;
     }
-    uint32_t type = 3;
+    value.type = 3;
+    value.hex = true;
     size_t bytesStart = 4;
     if (StartsWithNoCase(data, "hex(")) {
         size_t close = data.find(u')');
@@ -180,67 +232,103 @@ Problem ParseData(ParseState& state, std::u16string_view name, std::u16string_vi
             close + 1 >= data.size() || data[close + 1] != u':') {
             return "bad value type in hex(...)";
         }
-        type = HexNumber(digits);
+        value.type = HexNumber(digits);
         bytesStart = close + 2;
     } else if (!StartsWithNoCase(data, "hex:")) {
         return "unknown value type";
     }
-    PendingHex value{key, std::u16string(name), type, {}};
     bool continues = false;
     if (Problem problem = ReadHexBytes(data.substr(bytesStart), value.data, continues))
         return problem;
     if (continues) {
+        if (value.key) state.registry.keys[*value.key].insertAt = span.end;
         state.pending = std::move(value);
     } else {
-        SetValue(state.registry, key, name, type, std::move(value.data));
+        StoreValue(state, std::move(value), span);
     }
     return std::nullopt;
 }
 
-Problem ParseValue(ParseState& state, std::u16string_view line) {
-    std::u16string name;
+Problem ParseValue(ParseState& state, std::u16string_view line, const LineSpan& span) {
+    PendingHex value{state.key, {}, 0, {}, span.begin};
     size_t i = 0;
     if (line.front() == u'@') {
         i = 1;
     } else if (line.front() == u'"') {
-        if (Problem problem = ReadQuoted(line, i, name, "quoted name")) return problem;
-        if (name.size() > kMaxValueNameLength) return "value name longer than 16383 characters";
+        if (Problem problem = ReadQuoted(line, i, value.name, "quoted name")) return problem;
+        if (value.name.size() > kMaxValueNameLength)
+            return "value name longer than 16383 characters";
+        if (!IsValidValueName(value.name)) return "unpaired surrogate in quoted name";
     } else {
         return "bad value line (it must start with \"name\"= or @=)";
     }
     while (i < line.size() && IsBlank(line[i])) ++i;
     if (i == line.size() || line[i] != u'=') return "bad value line (no = after the name)";
     ++i;
-    if (FindValue(state.registry, *state.key, name)) {
+    std::u16string_view data = Trim(line.substr(i));
+    if (state.key && data != u"-" && FindValue(state.registry, *state.key, value.name)) {
         return "the value name " +
-               (name.empty() ? std::string("@") : '"' + Utf16ToUtf8(name) + '"') +
+               (value.name.empty() ? std::string("@") : '"' + Utf16ToUtf8(value.name) + '"') +
                " appears twice in the key";
     }
-    return ParseData(state, name, Trim(line.substr(i)));
+    return ParseData(state, std::move(value), data, span);
 }
 
-Problem ContinueHex(ParseState& state, std::u16string_view line) {
+Problem ContinueHex(ParseState& state, std::u16string_view line, const LineSpan& span) {
     PendingHex& value = *state.pending;
     bool continues = false;
     if (Problem problem = ReadHexBytes(line, value.data, continues)) return problem;
-    if (!continues) {
-        SetValue(state.registry, value.key, value.name, value.type, std::move(value.data));
+    if (continues) {
+        if (value.key) state.registry.keys[*value.key].insertAt = span.end;
+    } else {
+        StoreValue(state, std::move(value), span);
         state.pending.reset();
     }
     return std::nullopt;
 }
 
-Problem ParseLine(ParseState& state, size_t number, std::u16string_view line) {
-    if (number == 1) {
-        if (line == kRegistryHeader) return std::nullopt;
-        if (line.empty() || line.front() == u'[') return "missing header";
-        return "incorrect header";
+Problem ParseHeader(ParseState& state, std::u16string_view line, TextEncoding encoding) {
+    if (encoding == TextEncoding::Windows1252) {
+        state.regedit4 = true;  // the encoding was chosen for this header
+        return std::nullopt;
     }
-    if (state.pending) return ContinueHex(state, line);
+    if (line == kRegistryHeader) return std::nullopt;
+    if (line == kRegedit4Header)
+        return "incorrect header (a REGEDIT4 file is ANSI text, without a byte-order mark)";
+    if (line.empty() || line.front() == u'[') return "missing header";
+    return "incorrect header";
+}
+
+Problem ParseLine(ParseState& state, std::u16string_view line, const LineSpan& span) {
+    if (state.pending) return ContinueHex(state, line, span);
     if (line.empty() || line.front() == u';') return std::nullopt;
-    if (line.front() == u'[') return ParseSection(state, line);
-    if (!state.key) return "text before the first section";
-    return ParseValue(state, line);
+    if (line.front() == u'[') return ParseSection(state, line, span);
+    if (!state.inSection) return "text before the first section";
+    return ParseValue(state, line, span);
+}
+
+void RememberSource(ParseState& state, std::string_view text, TextEncoding encoding, bool crlf,
+                    bool lastLineBlank) {
+    RegistrySource& source = state.registry.source;
+    source.bytes = text;
+    source.encoding = encoding;
+    source.regedit4 = state.regedit4;
+    source.crlf = crlf;
+    char16_t last = 0;
+    if (encoding == TextEncoding::Utf16le) {
+        last = text.size() >= 2 ? static_cast<char16_t>(uint8_t(text[text.size() - 2]) |
+                                                        (uint8_t(text.back()) << 8))
+                                : 0;
+    } else {
+        last = static_cast<uint8_t>(text.back());
+    }
+    if (last == u'\r') {
+        source.lastLineEndMissing = u"\n";
+    } else if (last != u'\n') {
+        source.lastLineEndMissing = crlf ? u"\r\n" : u"\n";
+    }
+    source.endsWithBlankLine = lastLineBlank;
+    state.registry.keysRead = state.registry.keys.size();
 }
 
 }  // namespace
@@ -248,22 +336,33 @@ Problem ParseLine(ParseState& state, size_t number, std::u16string_view line) {
 ParseResult ParseRegistry(std::string_view text) {
     ParseResult result;
     if (text.empty()) return result;
-    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    TextEncoding encoding = DetectEncoding(text);
     ParseState state;
     size_t number = 0;
-    size_t pos = 0;
+    size_t pos = ByteOrderMark(encoding).size();
+    bool crlf = encoding == TextEncoding::Utf16le || encoding == TextEncoding::Windows1252;
+    bool lastLineBlank = false;
+    std::string reason;
     while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        std::string_view raw = text.substr(pos, end == text.npos ? text.npos : end - pos);
-        pos = end == text.npos ? text.size() : end + 1;
+        LineSpan span = FindLine(text, pos, encoding);
+        pos = span.end;
         ++number;
-        if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
-        std::optional<std::u16string> line = Utf8ToUtf16(raw);
-        Problem problem = line ? ParseLine(state, number, Trim(*line)) : Problem("invalid UTF-8");
+        std::optional<std::u16string> line =
+            DecodeLine(text.substr(span.begin, span.textEnd - span.begin), encoding, reason);
+        Problem problem;
+        if (!line) {
+            problem = reason;
+        } else if (number == 1) {
+            if (span.end != span.textEnd) crlf = span.crlf;
+            problem = ParseHeader(state, Trim(*line), encoding);
+        } else {
+            problem = ParseLine(state, Trim(*line), span);
+        }
         if (problem) {
             result.error = ParseError{number, *problem};
             return result;
         }
+        lastLineBlank = Trim(*line).empty();
     }
     if (number == 0) {
         result.error = ParseError{1, "missing header"};
@@ -271,6 +370,7 @@ ParseResult ParseRegistry(std::string_view text) {
         result.error =
             ParseError{number, "unterminated hex data (the last line ends with a continuation)"};
     }
+    RememberSource(state, text, encoding, crlf, lastLineBlank);
     result.registry = std::move(state.registry);
     return result;
 }

@@ -1,7 +1,5 @@
 #include "platform/host/advapi32/registry_text.h"
 
-#include <algorithm>
-#include <cstdio>
 #include <functional>
 
 #include "platform/common/utf16.h"
@@ -13,8 +11,8 @@ namespace {
 
 bool IsControl(char32_t c) { return c < 0x20 || c == 0x7F; }
 
-// No control characters and no unpaired surrogates: text the file can hold
-// between quotes and give back unchanged.
+}  // namespace
+
 bool IsPrintableUtf16(std::u16string_view text) {
     for (size_t i = 0; i < text.size();) {
         Utf16CodePoint next = DecodeUtf16(text, i);
@@ -23,8 +21,6 @@ bool IsPrintableUtf16(std::u16string_view text) {
     }
     return true;
 }
-
-}  // namespace
 
 size_t NameSlotHash::operator()(const NameSlot& slot) const {
     return std::hash<std::u16string>{}(slot.second) ^ (slot.first * 0x9E3779B97F4A7C15ull);
@@ -46,6 +42,7 @@ std::optional<std::vector<std::u16string>> SplitKeyPath(std::u16string_view path
         size_t end = path.find(u'\\', start);
         std::u16string_view name = path.substr(start, end == path.npos ? path.npos : end - start);
         if (!IsValidKeyName(name) || names.size() == kMaxKeyDepth) return std::nullopt;
+        if (names.empty() && name.front() == u'-') return std::nullopt;  // reads as a removal
         names.emplace_back(name);
         if (end == path.npos) return names;
         start = end + 1;
@@ -70,7 +67,11 @@ size_t AddKey(Registry& registry, const std::vector<std::u16string>& path, bool*
         isNew = inserted;
         if (inserted) {
             slot->second = registry.keys.size();
-            registry.keys.push_back(RegistryKey{name, key, {}, {}});
+            RegistryKey child;
+            child.name = name;
+            child.parent = key;
+            child.placeInParent = registry.keys[key].children.size();
+            registry.keys.push_back(std::move(child));
             registry.keys[key].children.push_back(slot->second);
         }
         key = slot->second;
@@ -79,124 +80,56 @@ size_t AddKey(Registry& registry, const std::vector<std::u16string>& path, bool*
     return key;
 }
 
+void RemoveKey(Registry& registry, const std::vector<std::u16string>& path) {
+    std::optional<size_t> key = FindKey(registry, path);
+    if (!key || *key == 0) return;
+    RegistryKey& removed = registry.keys[*key];
+    std::vector<size_t>& siblings = registry.keys[removed.parent].children;
+    size_t moved = siblings.back();
+    siblings[removed.placeInParent] = moved;
+    registry.keys[moved].placeInParent = removed.placeInParent;
+    siblings.pop_back();
+    registry.childIndex.erase({removed.parent, FoldCase(removed.name)});
+    removed.removed = true;
+}
+
 const RegistryValue* FindValue(const Registry& registry, size_t key, std::u16string_view name) {
     auto found = registry.valueIndex.find({key, FoldCase(name)});
     if (found == registry.valueIndex.end()) return nullptr;
     return &registry.keys[key].values[found->second];
 }
 
-void SetValue(Registry& registry, size_t key, std::u16string_view name, uint32_t type,
-              std::vector<uint8_t> data) {
+RegistryValue& SetValue(Registry& registry, size_t key, std::u16string_view name, uint32_t type,
+                        std::vector<uint8_t> data) {
     std::vector<RegistryValue>& values = registry.keys[key].values;
     auto [slot, inserted] = registry.valueIndex.try_emplace({key, FoldCase(name)}, values.size());
     if (inserted) {
-        values.push_back(RegistryValue{std::u16string(name), type, std::move(data)});
-    } else {
-        values[slot->second].type = type;
-        values[slot->second].data = std::move(data);
+        RegistryValue& value = values.emplace_back();
+        value.name = name;
+        value.type = type;
+        value.data = std::move(data);
+        return value;
     }
+    RegistryValue& value = values[slot->second];
+    if (value.type != type || value.data != data) {
+        value.type = type;
+        value.data = std::move(data);
+        value.changed = true;
+    }
+    return value;
 }
 
-// ---- Writing -------------------------------------------------------------
-
-namespace {
-
-// Names and texts are well-formed, so the UTF-8 is exact; a backslash or
-// quote byte never occurs inside a multi-byte sequence.
-void AppendQuoted(std::string& out, std::u16string_view text) {
-    out += '"';
-    for (char c : Utf16ToUtf8(text)) {
-        if (c == '\\' || c == '"') out += '\\';
-        out += c;
+void RemoveValue(Registry& registry, size_t key, std::u16string_view name) {
+    auto found = registry.valueIndex.find({key, FoldCase(name)});
+    if (found == registry.valueIndex.end()) return;
+    std::vector<RegistryValue>& values = registry.keys[key].values;
+    size_t place = found->second;
+    registry.valueIndex.erase(found);
+    if (place + 1 != values.size()) {
+        values[place] = std::move(values.back());
+        registry.valueIndex[{key, FoldCase(values[place].name)}] = place;
     }
-    out += '"';
-}
-
-std::u16string DecodeUtf16le(const std::vector<uint8_t>& data) {
-    std::u16string text(data.size() / 2, u'\0');
-    for (size_t i = 0; i < text.size(); ++i) {
-        text[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
-    }
-    return text;
-}
-
-void AppendData(std::string& out, const RegistryValue& value) {
-    char number[16];
-    if (value.type == 1 && value.data.size() % 2 == 0) {
-        std::u16string text = DecodeUtf16le(value.data);
-        if (IsPrintableUtf16(text)) {
-            AppendQuoted(out, text);
-            return;
-        }
-    }
-    if (value.type == 4 && value.data.size() == 4) {
-        uint32_t dword = value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
-                         (uint32_t(value.data[3]) << 24);
-        std::snprintf(number, sizeof number, "dword:%08x", dword);
-        out += number;
-        return;
-    }
-    std::snprintf(number, sizeof number, "hex(%x):", value.type);
-    out += number;
-    static constexpr char kDigits[] = "0123456789abcdef";
-    for (size_t i = 0; i < value.data.size(); ++i) {
-        if (i > 0) out += ',';
-        out += kDigits[value.data[i] >> 4];
-        out += kDigits[value.data[i] & 0xF];
-    }
-}
-
-void AppendKey(std::string& out, const Registry& registry, size_t key, const std::string& path) {
-    out += '[';
-    out += path;
-    out += "]\n";
-    for (const RegistryValue& value : registry.keys[key].values) {
-        if (value.name.empty()) {
-            out += '@';
-        } else {
-            AppendQuoted(out, value.name);
-        }
-        out += '=';
-        AppendData(out, value);
-        out += '\n';
-    }
-    out += '\n';
-}
-
-std::vector<size_t> SortedChildren(const Registry& registry, size_t key) {
-    std::vector<std::pair<std::u16string, size_t>> folded;
-    for (size_t child : registry.keys[key].children) {
-        folded.emplace_back(FoldCase(registry.keys[child].name), child);
-    }
-    std::sort(folded.begin(), folded.end());
-    std::vector<size_t> sorted;
-    for (const auto& entry : folded) sorted.push_back(entry.second);
-    return sorted;
-}
-
-// False as soon as the text grows beyond limit bytes.
-bool AppendTree(std::string& out, const Registry& registry, size_t key, const std::string& prefix,
-                size_t limit) {
-    for (size_t child : SortedChildren(registry, key)) {
-        std::string path = prefix + Utf16ToUtf8(registry.keys[child].name);
-        AppendKey(out, registry, child, path);
-        if (out.size() > limit || !AppendTree(out, registry, child, path + '\\', limit))
-            return false;
-    }
-    return true;
-}
-
-}  // namespace
-
-std::optional<std::string> FormatRegistryWithin(const Registry& registry, size_t limit) {
-    std::string out = Utf16ToUtf8(kRegistryHeader);
-    out += "\n\n";
-    if (!AppendTree(out, registry, 0, "", limit)) return std::nullopt;
-    return out;
-}
-
-std::string FormatRegistry(const Registry& registry) {
-    return *FormatRegistryWithin(registry, std::string().max_size());
+    values.pop_back();
 }
 
 }  // namespace qoz::host
