@@ -16,6 +16,7 @@
 
 #include "platform/common/utf16.h"
 #include "platform/host/kernel32/event_folder.h"
+#include "platform/host/kernel32/mapping_guard.h"
 #include "platform/host/kernel32/patient_lock.h"
 #include "platform/host/kernel32/problem_report.h"
 
@@ -24,14 +25,15 @@ namespace qoz::host {
 namespace {
 
 constexpr uint32_t kSegmentMagic = 0x514F5A45;
-constexpr uint32_t kSegmentVersion = 2;
+constexpr uint32_t kSegmentVersion = 3;
 constexpr int kOpenAttempts = 100;
 constexpr char kObjectPrefix[] = "event.";
 
 // Locks on single bytes of the event's file. The guard is held alone while
 // a process opens or closes the event; every open holds the opener byte
 // shared, so an exclusive lock on it can be had only when nobody has the
-// event open, and the kernel lets go of both when a process dies.
+// event open, and its party byte (EventParty) alone; the kernel lets go of
+// them all when a process dies.
 constexpr off_t kGuardByte = 0;
 constexpr off_t kOpenerByte = 1;
 
@@ -154,6 +156,28 @@ void RemoveAbandonedIn(int folder) {
     closedir(entries);
 }
 
+// Takes a party slot no other open holds, starting from a place of this
+// process's own so that a slot just given up is seldom taken again at once.
+// Called with the guard held; 0 when every slot is taken.
+uint32_t ClaimPartySlot(int fd) {
+    uint32_t first = static_cast<uint32_t>(getpid()) % kEventParties;
+    for (uint32_t step = 0; step < kEventParties; ++step) {
+        uint32_t slot = (first + step) % kEventParties + 1;
+        if (TryLockByte(fd, EventParty::firstByte + slot, F_WRLCK)) return slot;
+    }
+    return 0;
+}
+
+// Makes the file a fresh event's size with its blocks allocated, so that
+// a full file system is an error here rather than a signal at the first
+// touch of the memory.
+bool ReserveSpace(int fd) {
+    if (ftruncate(fd, sizeof(Segment)) != 0) return false;
+    int error = posix_fallocate(fd, 0, sizeof(Segment));
+    errno = error;
+    return error == 0;
+}
+
 EventOpening Outcome(EventOpenStatus status, int error = 0) {
     EventOpening opening;
     opening.status = status;
@@ -243,10 +267,19 @@ EventOpening OpenNamedEvent(std::u16string_view name, bool manualReset, bool ini
             return Refuse(label, path, EventOpenStatus::Damaged,
                           "it is damaged (its size is " + std::to_string(status.st_size) +
                               " bytes, not " + std::to_string(sizeof(Segment)) + ")");
-        if (!inUse && ftruncate(fd.get(), sizeof(Segment)) != 0) return failed();
+        if (!inUse && !ReserveSpace(fd.get())) return failed();
+        EventParty party{fd.get(), ClaimPartySlot(fd.get())};
+        if (party.slot == 0)
+            return Refuse(label, path, EventOpenStatus::Failed,
+                          "more than " + std::to_string(kEventParties) + " opens of it at once");
         void* memory =
             mmap(nullptr, sizeof(Segment), PROT_READ | PROT_WRITE, MAP_SHARED, fd.get(), 0);
         if (memory == MAP_FAILED) return failed();
+        if (!GuardMapping(memory, sizeof(Segment))) {
+            munmap(memory, sizeof(Segment));
+            errno = EMFILE;
+            return failed();
+        }
         Segment& segment = *static_cast<Segment*>(memory);
 
         std::string why;
@@ -255,7 +288,7 @@ EventOpening OpenNamedEvent(std::u16string_view name, bool manualReset, bool ini
             InitSegment(segment, manualReset, initialState);
         } else if (why = SegmentDamage(segment); why.empty()) {
             LockWatch watch;
-            if (LockEventState(segment.state, watch) != EventResult::Done) {
+            if (LockEventState(segment.state, watch, party) != EventResult::Done) {
                 refusal = EventOpenStatus::Wedged;
                 why = WedgedEventText();
             } else {
@@ -268,7 +301,9 @@ EventOpening OpenNamedEvent(std::u16string_view name, bool manualReset, bool ini
             refusal = EventOpenStatus::Failed;
             why = std::strerror(errno);
         }
+        if (MappingCut(memory)) why = "it is damaged (it was cut short)";
         if (!why.empty()) {
+            UnguardMapping(memory);
             munmap(memory, sizeof(Segment));
             return Refuse(label, path, refusal, why);
         }
@@ -279,6 +314,7 @@ EventOpening OpenNamedEvent(std::u16string_view name, bool manualReset, bool ini
         opening.mapping.state = &segment.state;
         opening.mapping.memory = memory;
         opening.mapping.size = sizeof(Segment);
+        opening.mapping.party = party;
         opening.mapping.fd = fd.release();
         opening.mapping.opener = getpid();
         opening.mapping.path = path;
@@ -307,7 +343,8 @@ EventOpening CreateUnnamedEvent(bool manualReset, bool initialState) {
 bool EventMappingIntact(const EventMapping& mapping) {
     struct stat status {};
     return mapping.fd < 0 ||
-           (fstat(mapping.fd, &status) == 0 && static_cast<size_t>(status.st_size) >= mapping.size);
+           (!MappingCut(mapping.memory) && fstat(mapping.fd, &status) == 0 &&
+            static_cast<size_t>(status.st_size) >= mapping.size);
 }
 
 void CloseEventMapping(EventMapping& mapping) {
@@ -318,6 +355,7 @@ void CloseEventMapping(EventMapping& mapping) {
     if (mapping.fd >= 0 && mapping.opener == getpid() &&
         LockByteWithin(mapping.fd, kGuardByte, F_WRLCK, kEventLockPatience) == LockWait::Locked) {
         UnlockByte(mapping.fd, kOpenerByte);
+        UnlockByte(mapping.fd, EventParty::firstByte + mapping.party.slot);
         if (TryLockByte(mapping.fd, kOpenerByte, F_WRLCK)) {
             std::string folder = mapping.path.substr(0, mapping.path.rfind('/'));
             UniqueFd folderFd(
@@ -327,6 +365,7 @@ void CloseEventMapping(EventMapping& mapping) {
         }
         UnlockByte(mapping.fd, kGuardByte);
     }
+    if (mapping.fd >= 0) UnguardMapping(mapping.memory);
     munmap(mapping.memory, mapping.size);
     if (mapping.fd >= 0) close(mapping.fd);
     mapping = EventMapping{};

@@ -25,6 +25,7 @@ struct EventMapping {
     void* memory = nullptr;  // the whole mapping
     size_t size = 0;
     int fd = -1;        // the event's file; -1 for an unnamed event
+    EventParty party;   // this open's slot in the file
     pid_t opener = 0;   // the process this open is counted for
     std::string path;   // the event's file; empty for an unnamed event
     std::string label;  // the event's name, for messages
