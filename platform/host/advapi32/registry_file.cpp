@@ -84,7 +84,7 @@ LONG LoadFile(const std::string& path, std::shared_ptr<const Registry>& registry
     UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!file.valid()) {
         if (errno != ENOENT) return ReportReadFailure(path, errno);
-        registry = std::make_shared<const Registry>();
+        registry = std::make_shared<Registry>();
         return ERROR_SUCCESS;
     }
     struct stat status {};
@@ -111,7 +111,7 @@ LONG LoadFile(const std::string& path, std::shared_ptr<const Registry>& registry
     }
     // Read while the file was being replaced, the text may be of either
     // version: it is kept only when the file is still as it was.
-    auto model = std::make_shared<const Registry>(std::move(parsed.registry));
+    auto model = std::make_shared<Registry>(std::move(parsed.registry));
     struct stat after {};
     if (fstat(file.get(), &after) == 0 && after.st_size == status.st_size &&
         after.st_mtim.tv_sec == status.st_mtim.tv_sec &&
@@ -247,7 +247,7 @@ LONG ReadRegistryFile(std::shared_ptr<const Registry>& registry) {
         CheckedFolder folder =
             CheckPrivateFolder(location.defaultFolder, FolderPrivacy::NotWritable, false);
         if (folder.error == ENOENT) {
-            registry = std::make_shared<const Registry>();
+            registry = std::make_shared<Registry>();
             return ERROR_SUCCESS;
         }
         if (!folder.problem.empty()) {
@@ -280,7 +280,11 @@ LONG ChangeRegistryFile(const std::function<LONG(Registry& registry, bool& chang
     std::shared_ptr<const Registry> current;
     std::optional<mode_t> mode;
     if (LONG status = LoadFile(path, current, &mode)) return status;
-    Registry registry = *current;
+    // The model is changed in place when nothing else in the process holds
+    // it, else a copy.
+    ForgetRegistry();
+    Registry registry = current.use_count() == 1 ? std::move(const_cast<Registry&>(*current))
+                                                 : Registry(*current);
     current.reset();
     bool changed = false;
     if (LONG status = change(registry, changed)) return status;

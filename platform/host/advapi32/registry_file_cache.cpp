@@ -56,4 +56,6 @@ void KeepRegistry(const struct stat& status, std::shared_ptr<const Registry> reg
     kept.identity = IdentityOf(status);
 }
 
+void ForgetRegistry() { KeepRegistry({}, nullptr); }
+
 }  // namespace qoz::host

@@ -14,7 +14,10 @@ namespace qoz::host {
 // The model of the file that status describes, when it is the one kept.
 std::shared_ptr<const Registry> CachedRegistry(const struct stat& status);
 
-// Keeps registry as the model of the file that status describes.
+// Keeps registry as the model of the file that status describes. It must
+// have been made as a Registry, not a const one, so that ChangeRegistryFile
+// may take it over once it is forgotten here.
 void KeepRegistry(const struct stat& status, std::shared_ptr<const Registry> registry);
+void ForgetRegistry();
 
 }  // namespace qoz::host
