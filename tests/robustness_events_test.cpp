@@ -105,8 +105,9 @@ TEST(LockedEvents, TheListenerKeepsItsTimeoutAndOtherwiseSaysWhatIsWrong) {
 const std::vector<std::string> kClosedStandardDescriptors = {
     "/bin/sh", "-c", "exec \"$0\" \"$@\" <&- >&- 2>&-"};
 
-// In a PID namespace of its own, as in a container beside the program.
-const std::vector<std::string> kOtherPidNamespace = {"/usr/bin/unshare", "--pid", "--fork"};
+// In a PID namespace of its own, with its own /proc, as in a container
+// beside the program.
+const std::vector<std::string> kOtherPidNamespace = {"/usr/bin/unshare", "--pid", "--fork", "--mount-proc"};
 
 ChildLaunch Wrapped(ChildLaunch launch, const std::vector<std::string>& wrapper) {
     launch.argv.insert(launch.argv.begin(), wrapper.begin(), wrapper.end());
