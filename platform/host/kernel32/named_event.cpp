@@ -16,6 +16,7 @@
 
 #include "platform/common/utf16.h"
 #include "platform/host/kernel32/event_folder.h"
+#include "platform/host/kernel32/event_name.h"
 #include "platform/host/kernel32/mapping_guard.h"
 #include "platform/host/kernel32/patient_lock.h"
 #include "platform/host/kernel32/problem_report.h"
@@ -27,7 +28,6 @@ namespace {
 constexpr uint32_t kSegmentMagic = 0x514F5A45;
 constexpr uint32_t kSegmentVersion = 3;
 constexpr int kOpenAttempts = 100;
-constexpr char kObjectPrefix[] = "event.";
 
 // Locks on single bytes of the event's file. The guard is held alone while
 // a process opens or closes the event; every open holds the opener byte
@@ -44,54 +44,6 @@ struct Segment {
     uint32_t reserved;
     EventState state;
 };
-
-const char kHexDigits[] = "0123456789ABCDEF";
-
-void AppendEscape(std::string& out, unsigned value, int digits) {
-    out += '%';
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
-        out += kHexDigits[(value >> shift) & 0xF];
-}
-
-bool IsPlainAscii(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '_';
-}
-
-// Every UTF-16 unit maps to text without '/', '.' or NUL, and different
-// names to different texts: '%' starts an escape, and surrogates, which
-// UTF-8 cannot carry one by one, are escaped too.
-void AppendEventName(std::string& out, std::u16string_view name) {
-    for (char16_t c : name) {
-        bool escaped =
-            c < 0x20 || c == 0x7F || c == u'/' || c == u'.' || c == u'%' || IsSurrogate(c);
-        if (escaped) {
-            AppendEscape(out, c, 4);
-        } else {
-            AppendUtf8(out, c);
-        }
-    }
-}
-
-void AppendNamespace(std::string& out, const char* space) {
-    for (; space != nullptr && *space != 0; ++space) {
-        unsigned char c = static_cast<unsigned char>(*space);
-        if (IsPlainAscii(c)) {
-            out += static_cast<char>(c);
-        } else {
-            AppendEscape(out, c, 2);
-        }
-    }
-}
-
-// The name as the user may read it in a message: control characters shown as '?'.
-std::string Label(std::u16string_view name) {
-    std::string label = Utf16ToUtf8(name);
-    for (char& c : label) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    }
-    return label;
-}
 
 std::string ModeText(mode_t mode) {
     char text[16];
@@ -142,7 +94,7 @@ void RemoveAbandonedIn(int folder) {
         return;
     }
     while (dirent* entry = readdir(entries)) {
-        if (std::strncmp(entry->d_name, kObjectPrefix, sizeof kObjectPrefix - 1) != 0) continue;
+        if (std::strncmp(entry->d_name, kEventFilePrefix, sizeof kEventFilePrefix - 1) != 0) continue;
         UniqueFd fd(
             openat(folder, entry->d_name, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         struct stat status {};
@@ -203,16 +155,6 @@ void ReportEventTrouble(const std::string& label, const std::string& path, int k
                         const std::string& why) {
     std::string subject = path.empty() ? "an unnamed event" : "event " + label + " (" + path + ")";
     ReportProblemOnce(path + '\n' + std::to_string(kind), subject + " cannot be used: " + why);
-}
-
-std::optional<std::string> EventObjectName(std::u16string_view name) {
-    if (name.size() > kLongestEventName) return std::nullopt;
-    std::string object = kObjectPrefix;
-    AppendNamespace(object, getenv("QOZCAL_EVENT_NAMESPACE"));
-    object += '.';
-    AppendEventName(object, name);
-    if (object.size() > NAME_MAX) return std::nullopt;
-    return object;
 }
 
 EventOpening OpenNamedEvent(std::u16string_view name, bool manualReset, bool initialState) {
