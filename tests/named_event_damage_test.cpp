@@ -129,6 +129,40 @@ TEST_F(EventTrouble, AnEventCutShortFailsItsWaiterInsteadOfKillingIt) {
     EXPECT_FALSE(fs::exists(path));
 }
 
+// A process of the user cuts the file short and makes it whole again, over
+// and over, while another opens, sets and closes the event: each open either
+// works or is refused as damaged, and no SIGBUS ends the opener.
+TEST_F(EventTrouble, AnEventCutShortAgainAndAgainWhileItIsOpenedNeverKillsTheOpener) {
+    HANDLE event = OpenEvent(u"C");
+    ASSERT_NE(event, nullptr);
+    std::string path = EventFile(u"C");
+    const std::string whole = ReadWholeFile(path);
+    ChildProcess cutter = StartChild({.function = [&] {
+        for (int fd = open(path.c_str(), O_RDWR);;) {
+            ftruncate(fd, 0);
+            pwrite(fd, whole.data(), whole.size(), 0);
+        }
+        return 0;
+    }});
+    ChildResult opener = RunChild({.function = [] {
+                                      for (int open = 0; open < 20000; ++open) {
+                                          HANDLE again = OpenEvent(u"C");
+                                          if (again == nullptr &&
+                                              GetLastError() != ERROR_FILE_CORRUPT)
+                                              return 1;
+                                          if (again != nullptr) {
+                                              SetEvent(again);
+                                              CloseHandle(again);
+                                          }
+                                      }
+                                      return 0;
+                                  }},
+                                  30s);
+    StopChild(cutter);
+    EXPECT_EQ(opener.status, 0) << "the opener died of a signal or failed otherwise";
+    CloseHandle(event);
+}
+
 TEST_F(EventTrouble, ALockKeptByALiveProcessIsGivenUpAfterTwoSecondsWithOneMessage) {
     HANDLE event = OpenEvent(u"E");
     HANDLE other = OpenEvent(u"E");

@@ -1,13 +1,18 @@
 // Event namespaces a user may set by mistake: one too long for a file name,
-// and one full of slashes; and an event another process keeps locked. The
-// program calibrates and stores its settings either way; qozcal-listen says
-// when it cannot listen and keeps its time-out.
+// and one full of slashes; an event another process keeps locked; and the
+// surroundings: descriptors 0-2 closed, a full file system, a listener in
+// another PID namespace. The program calibrates and stores its settings
+// either way; qozcal-listen says when it cannot listen and keeps its time-out.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "platform/host/kernel32/event_folder.h"
 #include "platform/host/kernel32/named_event.h"
@@ -19,6 +24,8 @@
 #include "tests/support/settings_values.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 TEST(EventNamespaces, OneTooLongLeavesTheEventsOutButTheCalibrationRuns) {
     ScratchEnvironment scratch;
@@ -91,6 +98,109 @@ TEST(LockedEvents, TheListenerKeepsItsTimeoutAndOtherwiseSaysWhatIsWrong) {
                              ") cannot be used: another process has kept it locked for more than "
                              "2 s\n");
     EXPECT_EQ(SettingsText(scratch, "ScaleX"), "0.99999");
+}
+
+// Runs the command after it (its program's path and arguments) with
+// descriptors 0, 1 and 2 closed.
+const std::vector<std::string> kClosedStandardDescriptors = {
+    "/bin/sh", "-c", "exec \"$0\" \"$@\" <&- >&- 2>&-"};
+
+// In a PID namespace of its own, with its own /proc, as in a container
+// beside the program.
+const std::vector<std::string> kOtherPidNamespace = {"/usr/bin/unshare", "--pid", "--fork", "--mount-proc"};
+
+ChildLaunch Wrapped(ChildLaunch launch, const std::vector<std::string>& wrapper) {
+    launch.argv.insert(launch.argv.begin(), wrapper.begin(), wrapper.end());
+    return launch;
+}
+
+bool CanUnshare(const char* what) {
+    return geteuid() == 0 &&
+           RunChild({.argv = {"/usr/bin/unshare", what, "--fork", "true"}}, 10s).status == 0;
+}
+
+TEST(Surroundings, ClosedStandardDescriptorsOrAnotherPidNamespaceLeaveTheEventsWorking) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> listenerWrapper, programWrapper;
+        bool needsUnshare;
+    };
+    const Case cases[] = {
+        {"descriptors 0-2 closed", kClosedStandardDescriptors, kClosedStandardDescriptors, false},
+        {"the listener in another PID namespace", kOtherPidNamespace, {}, true},
+        {"qozcal in another PID namespace", {}, kOtherPidNamespace, true},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.what);
+        if (row.needsUnshare && !CanUnshare("--pid")) {
+            std::printf("skipped (unshare --pid needs root): %s\n", row.what);
+            continue;
+        }
+        ScratchEnvironment scratch;
+        Listener listener(scratch, {"--count", "2", "--timeout", "20000"}, row.listenerWrapper);
+        ASSERT_TRUE(listener.ready());
+        // Without a debug log, debug lines go to descriptor 2.
+        ChildLaunch launch = ScriptLaunch(scratch, {.text = CalibrationScript(TapsAtTheTargets())});
+        auto log = std::find(launch.argv.begin(), launch.argv.end(), "--debug-log");
+        launch.argv.erase(log, log + 2);
+        launch.unsetEnvironment = {"QOZCAL_DEBUG_LOG"};
+        ChildResult run = RunChild(Wrapped(launch, row.programWrapper), 60s);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(listener.Finish(), 0) << listener.Errors();
+        EXPECT_EQ(SettingsText(scratch, "ScaleX"), "0.99999");
+        if (row.listenerWrapper.empty()) {
+            EXPECT_NE(listener.Output().find("CALSTARTEVENT\nCALENDEVENT\nScaleX=0.99999\n"),
+                      std::string::npos);
+        }
+    }
+}
+
+TEST(Surroundings, AFullFileSystemUnderTheEventsIsAMessageNotASignal) {
+    if (!CanUnshare("--mount")) GTEST_SKIP() << "mounting a small file system needs root";
+    ScratchEnvironment scratch;
+    std::filesystem::path runtime = scratch.dir() / "run";
+    std::filesystem::create_directory(runtime);
+    // A file system of 64 kB, filled, in a mount namespace of the run's own.
+    const std::vector<std::string> onAFullDisk = {
+        "/usr/bin/unshare", "--mount", "/bin/sh", "-c",
+        "mount -t tmpfs -o size=64k,mode=0700 tmpfs \"$0\" && mkdir -m 0700 \"$0/qozcal\" && "
+        "{ head -c 1M /dev/zero > \"$0/fill\" 2>/dev/null; exec \"$@\"; }",
+        runtime.string()};
+    std::string folder = runtime.string() + "/qozcal/event." + getenv("QOZCAL_EVENT_NAMESPACE");
+    auto full = [&](const std::string& name) {
+        return "qozcal: event " + name + " (" + folder + "." + name +
+               ") cannot be used: No space left on device\n";
+    };
+    ChildLaunch launch = ScriptLaunch(scratch, {.text = CalibrationScript(TapsAtTheTargets())});
+    launch.setEnvironment = {{"XDG_RUNTIME_DIR", runtime.string()}};
+    ChildResult run = RunChild(Wrapped(launch, onAFullDisk), 60s);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.error, full("CALSTARTEVENT") + full("CALENDEVENT"));
+    EXPECT_EQ(SettingsText(scratch, "ScaleX"), "0.99999");
+
+    ChildLaunch listen = Wrapped({.argv = {QOZCAL_LISTEN_PATH, "--timeout", "1000"}}, onAFullDisk);
+    listen.setEnvironment = launch.setEnvironment;
+    ChildResult heard = RunChild(listen, 20s);
+    EXPECT_EQ(heard.status, 1);
+    EXPECT_NE(heard.error.find("qozcal-listen: cannot open event CALSTARTEVENT (error 112)\n"),
+              std::string::npos)
+        << heard.error;
+}
+
+TEST(ListenerOptions, NumbersOutOfRangeAreRefusedWithStatusTwo) {
+    for (const char* option : {"--timeout", "--count"}) {
+        for (const char* number : {"9223372036854775807", "2147483648", "99999999999999999999"}) {
+            SCOPED_TRACE(std::string(option) + " " + number);
+            ChildResult run = RunChild({.argv = {QOZCAL_LISTEN_PATH, option, number}}, 10s);
+            EXPECT_EQ(run.status, 2);
+            EXPECT_EQ(run.error.rfind("qozcal-listen: " + std::string(option) +
+                                          " needs a whole number from 0 to 2147483647, not '" +
+                                          number + "'\n",
+                                      0),
+                      0u)
+                << run.error;
+        }
+    }
 }
 
 }  // namespace

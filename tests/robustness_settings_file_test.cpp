@@ -4,8 +4,15 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <fstream>
+#include <functional>
+#include <iterator>
+#include <sstream>
 
+#include "platform/host/advapi32/registry_file.h"
+#include "platform/host/advapi32/registry_text.h"
 #include "tests/support/calibration_script.h"
 #include "tests/support/qozcal_run.h"
 #include "tests/support/settings_values.h"
@@ -157,6 +164,73 @@ TEST(OversizedSettings, AKeyFiveHundredTenLevelsDeepIsNotWrittenOutAsThirtyThree
     EXPECT_LT(written.size(), text.size() + 200);
     EXPECT_EQ(written.find("\"ScaleX\"=\"1\"\n"), std::string::npos) << "ScaleX was not stored";
     EXPECT_NE(scratch.debugLog().find(completionLine), std::string::npos);
+}
+
+// The worst a file inside the limit can hold for its size: value lines as
+// short as they come, each a value of its own, in the program's key.
+std::string FileOfTinyValuesAtTheLimit() {
+    std::string text =
+        header + section + "\"ScaleX\"=\"1\"\n\"ScaleY\"=\"1\"\n\"OffsetX\"=\"0\"\n\"OffsetY\"=\"0\"\n";
+    char line[32];
+    for (unsigned n = 0; text.size() < qoz::host::kLargestSettingsFile - 4096; ++n)
+        text.append(line, static_cast<size_t>(std::snprintf(line, sizeof line, "\"%x\"=\"\"\n", n)));
+    return text;
+}
+
+long Microseconds(const std::function<void()>& work) {
+    auto began = std::chrono::steady_clock::now();
+    work();
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                 std::chrono::steady_clock::now() - began)
+                                 .count());
+}
+
+// Each child prints its figures in microseconds and is measured for memory.
+ChildResult MeasuredChild(std::function<std::string()> work) {
+    return RunChild({.function = [work] {
+                         std::string figures = work();
+                         std::fputs(figures.c_str(), stdout);
+                         std::fflush(stdout);
+                         return 0;
+                     }},
+                    std::chrono::seconds(240));
+}
+
+TEST(OversizedSettings, AFileAtTheLimitIsParsedOncePerChangeNotOncePerCall) {
+    ScratchEnvironment scratch;
+    scratch.writeRegistryText(FileOfTinyValuesAtTheLimit());
+    ChildResult parse = MeasuredChild([&] {
+        std::string text = ReadWholeFile(scratch.registryPath());
+        return std::to_string(Microseconds([&] { qoz::host::ParseRegistry(text); }));
+    });
+    // What a calibration does: open its key, read the four settings, write them.
+    ChildResult calls = MeasuredChild([] {
+        std::string figures;
+        HKEY key = nullptr;
+        figures += std::to_string(Microseconds([&] { CreateSettingsKey(&key); })) + " ";
+        for (const char16_t* name : {u"ScaleX", u"ScaleY", u"OffsetX", u"OffsetY"})
+            figures += std::to_string(Microseconds([&] { QueryQozSerialValue(name); })) + " ";
+        for (const char16_t* name : {u"ScaleX", u"ScaleY", u"OffsetX", u"OffsetY"})
+            figures += std::to_string(Microseconds([&] { SetTextValue(key, name, u"0.5"); })) + " ";
+        RegCloseKey(key);
+        return figures;
+    });
+    ASSERT_EQ(parse.status, 0);
+    ASSERT_EQ(calls.status, 0);
+    double once = std::stod(parse.output);
+    std::istringstream figures(calls.output);
+    std::vector<double> perCall{std::istream_iterator<double>(figures), {}};
+    ASSERT_EQ(perCall.size(), 9u) << calls.output;
+    std::string report = "one parse " + parse.output + " us, " +
+                         std::to_string(parse.peakKilobytes) + " kB; the calls " + calls.output +
+                         "us, " + std::to_string(calls.peakKilobytes) + " kB";
+    RecordProperty("figures", report);
+    // The first call parses the file; the reads after it find it unchanged;
+    // each write formats the new text and parses it back once.
+    for (double call : perCall) EXPECT_LE(call, 2 * once) << report;
+    for (size_t read = 1; read <= 4; ++read) EXPECT_LE(perCall[read], 0.1 * once) << report;
+    EXPECT_LE(calls.peakKilobytes, 3 * parse.peakKilobytes) << report;
+    EXPECT_EQ(SettingsText(scratch, "OffsetY"), "0.5");
 }
 
 // Permission bits only bind a process without root privileges, so qozcal runs

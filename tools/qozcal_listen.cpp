@@ -16,6 +16,8 @@
 #include <signal.h>
 #include <sys/time.h>
 #include <unistd.h>
+
+#include "platform/host/kernel32/standard_descriptors.h"
 #endif
 
 namespace {
@@ -40,11 +42,16 @@ struct Options {
     bool help = false;
 };
 
+// Counts and times up to this; larger ones are refused rather than overflow
+// a conversion (a time-out of about 24 days).
+constexpr long kLargestNumber = 2147483647;
+
 bool ReadCount(const char* text, long& value) {
     char* end = nullptr;
     errno = 0;
     long number = std::strtol(text, &end, 10);
-    if (*text == 0 || *end != 0 || errno != 0 || number < 0) return false;
+    if (*text == 0 || *end != 0 || errno != 0 || number < 0 || number > kLargestNumber)
+        return false;
     value = number;
     return true;
 }
@@ -77,8 +84,8 @@ bool ReadOptions(int argc, char** argv, Options& options) {
             options.readyFile = value;
         }
         if (!valid) {
-            std::fprintf(stderr, "qozcal-listen: %s needs a whole number, not '%s'\n", option,
-                         value);
+            std::fprintf(stderr, "qozcal-listen: %s needs a whole number from 0 to %ld, not '%s'\n",
+                         option, kLargestNumber, value);
             return false;
         }
     }
@@ -213,6 +220,9 @@ HANDLE OpenCalibrationEvent(const WCHAR* name, const char* label) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#if !defined(_WIN32)
+    if (!qoz::host::OpenStandardDescriptors()) return 2;
+#endif
     Options options;
     if (!ReadOptions(argc, argv, options)) {
         std::fputs(kUsage, stderr);

@@ -14,7 +14,7 @@ int WaitersOn(const char16_t* name) {
     if (opening.status != qoz::host::EventOpenStatus::Created &&
         opening.status != qoz::host::EventOpenStatus::Opened)
         return -1;
-    int count = qoz::host::CountEventWaiters(*opening.mapping.state);
+    int count = qoz::host::CountEventWaiters(*opening.mapping.state, opening.mapping.party);
     qoz::host::CloseEventMapping(opening.mapping);
     return count;
 }

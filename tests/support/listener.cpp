@@ -5,14 +5,16 @@
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-Listener::Listener(const ScratchEnvironment& scratch, const std::vector<std::string>& options) {
+Listener::Listener(const ScratchEnvironment& scratch, const std::vector<std::string>& options,
+                   const std::vector<std::string>& wrapper) {
     static int started = 0;
     std::string name = "listener-" + std::to_string(++started);
     fs::path readyPath = scratch.dir() / (name + ".ready");
     outputPath_ = scratch.dir() / (name + ".out");
     errorPath_ = scratch.dir() / (name + ".err");
     ChildLaunch launch;
-    launch.argv = {QOZCAL_LISTEN_PATH, "--ready", readyPath.string()};
+    launch.argv = wrapper;
+    launch.argv.insert(launch.argv.end(), {QOZCAL_LISTEN_PATH, "--ready", readyPath.string()});
     launch.argv.insert(launch.argv.end(), options.begin(), options.end());
     launch.outputPath = outputPath_;
     launch.errorPath = errorPath_;

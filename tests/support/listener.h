@@ -14,7 +14,10 @@
 
 class Listener {
 public:
-    Listener(const ScratchEnvironment& scratch, const std::vector<std::string>& options);
+    // wrapper, if given, is a command that runs the listener (its path and
+    // options follow it).
+    Listener(const ScratchEnvironment& scratch, const std::vector<std::string>& options,
+             const std::vector<std::string>& wrapper = {});
     ~Listener() { StopChild(process_); }  // SIGKILL, wherever it is
     Listener(const Listener&) = delete;
     Listener& operator=(const Listener&) = delete;

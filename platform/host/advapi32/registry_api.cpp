@@ -72,9 +72,9 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD /*options*/, REGSAM /*access*
     std::vector<std::u16string> names;
     if (LONG status = ResolvePath(key, subKey, names, nullptr)) return status;
     if (names.size() > 1) {
-        Registry registry;
+        std::shared_ptr<const Registry> registry;
         if (LONG status = qoz::host::ReadRegistryFile(registry)) return status;
-        if (!qoz::host::FindKey(registry, names)) return ERROR_FILE_NOT_FOUND;
+        if (!qoz::host::FindKey(*registry, names)) return ERROR_FILE_NOT_FOUND;
     }
     *result = NewHandle(names);
     return *result ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
@@ -92,11 +92,11 @@ LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR /*keyClass
     if (reserved != 0 || !subKey) return ERROR_INVALID_PARAMETER;
 
     bool created = false;
-    Registry current;
+    std::shared_ptr<const Registry> current = std::make_shared<const Registry>();
     if (names.size() > 1) {
         if (LONG status = qoz::host::ReadRegistryFile(current)) return status;
     }
-    if (!KeyExists(current, names)) {
+    if (!KeyExists(*current, names)) {
         std::vector<std::u16string> handleNames(names.begin(), names.begin() + handleDepth);
         LONG status = qoz::host::ChangeRegistryFile([&](Registry& registry, bool& changed) -> LONG {
             if (!KeyExists(registry, handleNames)) return ERROR_KEY_DELETED;
@@ -137,12 +137,12 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD typ
     std::vector<std::u16string> names;
     if (LONG status = ResolvePath(key, nullptr, names, nullptr)) return status;
     if (reserved || (data && !size)) return ERROR_INVALID_PARAMETER;
-    Registry registry;
+    std::shared_ptr<const Registry> registry;
     if (LONG status = qoz::host::ReadRegistryFile(registry)) return status;
-    if (!KeyExists(registry, names)) return ERROR_KEY_DELETED;
-    std::optional<size_t> index = qoz::host::FindKey(registry, names);
+    if (!KeyExists(*registry, names)) return ERROR_KEY_DELETED;
+    std::optional<size_t> index = qoz::host::FindKey(*registry, names);
     std::u16string_view name = valueName ? std::u16string_view(valueName) : std::u16string_view();
-    const RegistryValue* value = index ? qoz::host::FindValue(registry, *index, name) : nullptr;
+    const RegistryValue* value = index ? qoz::host::FindValue(*registry, *index, name) : nullptr;
     if (!value) return ERROR_FILE_NOT_FOUND;
 
     DWORD needed = static_cast<DWORD>(value->data.size());

@@ -43,7 +43,8 @@ std::string KeyDifference(const Registry& one, size_t a, const Registry& other, 
 
 }  // namespace
 
-std::optional<std::string> ReadBackDifference(const Registry& registry, std::string_view text) {
+std::optional<std::string> ReadBackDifference(const Registry& registry, std::string_view text,
+                                              Registry* readBack) {
     ParseResult back = ParseRegistry(text);
     if (back.error) {
         return "the new contents would not read back (line " + std::to_string(back.error->line) +
@@ -70,6 +71,7 @@ std::optional<std::string> ReadBackDifference(const Registry& registry, std::str
                                              : "");
         }
     }
+    if (readBack) *readBack = std::move(back.registry);
     return std::nullopt;
 }
 

@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
 
+#include "platform/host/advapi32/registry_file_cache.h"
 #include "platform/host/kernel32/patient_lock.h"
 #include "platform/host/kernel32/private_folder.h"
 #include "platform/host/kernel32/problem_report.h"
@@ -75,12 +77,14 @@ LONG ReportTooLarge(const std::string& path) {
     return ERROR_REGISTRY_CORRUPT;
 }
 
-// mode receives the file's permission bits when it exists.
-LONG LoadFile(const std::string& path, Registry& registry, std::optional<mode_t>* mode) {
+// mode receives the file's permission bits when it exists. A file that is
+// unchanged since it was last parsed is not parsed again.
+LONG LoadFile(const std::string& path, std::shared_ptr<const Registry>& registry,
+              std::optional<mode_t>* mode) {
     UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!file.valid()) {
         if (errno != ENOENT) return ReportReadFailure(path, errno);
-        registry = Registry{};
+        registry = std::make_shared<Registry>();
         return ERROR_SUCCESS;
     }
     struct stat status {};
@@ -90,20 +94,30 @@ LONG LoadFile(const std::string& path, Registry& registry, std::optional<mode_t>
         ReportProblemOnce("cannot read settings file " + path + ": not a regular file");
         return ERROR_REGISTRY_IO_FAILED;
     }
+    if (mode) *mode = status.st_mode & 07777;
+    if ((registry = CachedRegistry(status))) return ERROR_SUCCESS;
     if (static_cast<uint64_t>(status.st_size) > kLargestSettingsFile) return ReportTooLarge(path);
     std::string text;
     if (LONG error = ReadBounded(path, file.get(), text)) {
         return error == ERROR_REGISTRY_CORRUPT ? ReportTooLarge(path) : error;
     }
     ParseResult parsed = ParseRegistry(text);
+    text = std::string();
     if (parsed.error) {
         ReportProblemOnce("cannot read settings file " + path + ", line " +
                           std::to_string(parsed.error->line) + ": " + parsed.error->reason +
                           "; the file is left unchanged");
         return ERROR_REGISTRY_CORRUPT;
     }
-    registry = std::move(parsed.registry);
-    if (mode) *mode = status.st_mode & 07777;
+    // Read while the file was being replaced, the text may be of either
+    // version: it is kept only when the file is still as it was.
+    auto model = std::make_shared<Registry>(std::move(parsed.registry));
+    struct stat after {};
+    if (fstat(file.get(), &after) == 0 && after.st_size == status.st_size &&
+        after.st_mtim.tv_sec == status.st_mtim.tv_sec &&
+        after.st_mtim.tv_nsec == status.st_mtim.tv_nsec)
+        KeepRegistry(status, model);
+    registry = std::move(model);
     return ERROR_SUCCESS;
 }
 
@@ -126,31 +140,34 @@ void SyncFolder(const std::string& file) {
     if (directory.valid()) fsync(directory.get());  // best effort: the rename itself is done
 }
 
+// The permission bits a new file gets: 0666 less the umask.
+mode_t NewFileMode() {
+    mode_t mask = umask(022);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
 // Writes text beside target, the file the path leads to, and renames it
-// over the file. The temporary file is made anew, never through a link.
+// over the file. The temporary file has a name of its own, made anew
+// (mkstemp never follows a link), so nothing another process left or
+// planted beside the file is in its way; written, the file becomes the
+// registry's model kept for the next call.
 LONG SaveFile(const std::string& path, const std::string& target, const std::string& text,
-              std::optional<mode_t> mode) {
-    std::string temporary = target + ".tmp";
-    unlink(temporary.c_str());
-    UniqueFd file(open(temporary.c_str(),
-                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666));
-    if (!file.valid()) return ReportWriteFailure(path, "cannot create " + temporary + ": ", errno);
-    bool written = (!mode || fchmod(file.get(), *mode) == 0) && WriteAll(file.get(), text) &&
-                   fsync(file.get()) == 0;
-    int error = errno;
-    if (close(file.release()) != 0 && written) {
-        written = false;
-        error = errno;
-    }
-    if (!written) {
+              std::optional<mode_t> mode, std::shared_ptr<const Registry> written) {
+    std::string temporary = target + ".tmp.XXXXXX";
+    UniqueFd file(mkostemp(temporary.data(), O_CLOEXEC));
+    if (!file.valid())
+        return ReportWriteFailure(path, "cannot create a temporary file beside it: ", errno);
+    bool done = fchmod(file.get(), mode.value_or(NewFileMode())) == 0 &&
+                WriteAll(file.get(), text) && fsync(file.get()) == 0 &&
+                rename(temporary.c_str(), target.c_str()) == 0;
+    if (!done) {
+        int error = errno;
         unlink(temporary.c_str());
         return ReportWriteFailure(path, "", error);
     }
-    if (rename(temporary.c_str(), target.c_str()) != 0) {
-        error = errno;
-        unlink(temporary.c_str());
-        return ReportWriteFailure(path, "", error);
-    }
+    struct stat status {};
+    if (fstat(file.get(), &status) == 0) KeepRegistry(status, std::move(written));
     SyncFolder(target);
     return ERROR_SUCCESS;
 }
@@ -171,32 +188,48 @@ LONG MakeNamedFolders(const std::string& path) {
     return ERROR_SUCCESS;
 }
 
+LONG RefuseLockFile(const std::string& path, const std::string& lockPath, const std::string& why,
+                    LONG code) {
+    return ReportWriteRefusal(path, "cannot open the lock file " + lockPath + ": " + why, code);
+}
+
 // Opens the lock file, never through a link, and waits a bounded time for
-// the lock; fd receives it.
+// the lock; lock receives it. Only the user may open the file, so a lock on
+// it is held by a process of the user's own: one that another user made is
+// refused, and one that others may open is made private first.
 LONG TakeLock(const std::string& path, const std::string& lockPath, UniqueFd& lock) {
-    lock = UniqueFd(open(lockPath.c_str(),
-                         O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+    const int flags = O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    lock = UniqueFd(open(lockPath.c_str(), flags));
+    if (!lock.valid() && errno == ENOENT)
+        lock = UniqueFd(open(lockPath.c_str(), flags | O_CREAT | O_EXCL, 0600));
     if (!lock.valid()) {
         int error = errno;
         struct stat link {};
         bool isLink =
             error == ELOOP || (lstat(lockPath.c_str(), &link) == 0 && S_ISLNK(link.st_mode));
-        std::string why = isLink ? "it is a symbolic link" : std::strerror(error);
-        return ReportWriteRefusal(path, "cannot open the lock file " + lockPath + ": " + why,
-                                  ErrorCodeFor(error));
+        return RefuseLockFile(path, lockPath, isLink ? "it is a symbolic link" : std::strerror(error),
+                              ErrorCodeFor(error));
     }
     struct stat status {};
     if (fstat(lock.get(), &status) != 0) return ReportWriteFailure(path, "", errno);
     if (!S_ISREG(status.st_mode))
         return ReportWriteRefusal(path, "the lock file " + lockPath + " is not a regular file",
                                   ERROR_ACCESS_DENIED);
+    if (status.st_uid != geteuid())
+        return RefuseLockFile(path, lockPath,
+                              "it belongs to user " + std::to_string(status.st_uid) +
+                                  ", and only the user who writes the file may hold its lock",
+                              ERROR_ACCESS_DENIED);
+    if ((status.st_mode & 077) != 0 && fchmod(lock.get(), 0600) != 0)
+        return ReportWriteFailure(path, "cannot make " + lockPath + " private: ", errno);
     switch (LockFileWithin(lock.get(), kSettingsLockPatience)) {
         case LockWait::Locked:
             return ERROR_SUCCESS;
         case LockWait::Busy:
             return ReportWriteRefusal(
                 path,
-                "another process has kept " + lockPath + " locked for more than " +
+                "another process of user " + std::to_string(status.st_uid) + " has kept " +
+                    lockPath + " locked for more than " +
                     std::to_string(kSettingsLockPatience.count() / 1000) + " s",
                 ERROR_TIMEOUT);
         case LockWait::Failed:
@@ -207,14 +240,14 @@ LONG TakeLock(const std::string& path, const std::string& lockPath, UniqueFd& lo
 
 }  // namespace
 
-LONG ReadRegistryFile(Registry& registry) {
+LONG ReadRegistryFile(std::shared_ptr<const Registry>& registry) {
     RegistryLocation location = FindRegistryFile();
     if (location.path.empty()) return ReportNoLocation();
     if (!location.defaultFolder.empty()) {
         CheckedFolder folder =
             CheckPrivateFolder(location.defaultFolder, FolderPrivacy::NotWritable, false);
         if (folder.error == ENOENT) {
-            registry = Registry{};
+            registry = std::make_shared<Registry>();
             return ERROR_SUCCESS;
         }
         if (!folder.problem.empty()) {
@@ -244,9 +277,15 @@ LONG ChangeRegistryFile(const std::function<LONG(Registry& registry, bool& chang
     UniqueFd lock;
     if (LONG status = TakeLock(path, target + ".lock", lock)) return status;
 
-    Registry registry;
+    std::shared_ptr<const Registry> current;
     std::optional<mode_t> mode;
-    if (LONG status = LoadFile(path, registry, &mode)) return status;
+    if (LONG status = LoadFile(path, current, &mode)) return status;
+    // The model is changed in place when nothing else in the process holds
+    // it, else a copy.
+    ForgetRegistry();
+    Registry registry = current.use_count() == 1 ? std::move(const_cast<Registry&>(*current))
+                                                 : Registry(*current);
+    current.reset();
     bool changed = false;
     if (LONG status = change(registry, changed)) return status;
     if (!changed) return ERROR_SUCCESS;
@@ -254,11 +293,13 @@ LONG ChangeRegistryFile(const std::function<LONG(Registry& registry, bool& chang
     if (!text)
         return ReportWriteRefusal(path, "the new contents would be larger than " + kLimitText,
                                   ERROR_REGISTRY_IO_FAILED);
-    if (std::optional<std::string> difference = ReadBackDifference(registry, *text)) {
+    auto written = std::make_shared<Registry>();
+    if (std::optional<std::string> difference = ReadBackDifference(registry, *text, written.get())) {
         // Never replace a readable file with one that reads back otherwise.
         return ReportWriteRefusal(path, *difference, ERROR_REGISTRY_IO_FAILED);
     }
-    return SaveFile(path, target, *text, mode);
+    registry = Registry();
+    return SaveFile(path, target, *text, mode, std::move(written));
 }
 
 }  // namespace qoz::host

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/host/advapi32/registry_location.h"
@@ -19,10 +20,11 @@ constexpr size_t kLargestSettingsFile = 16 * 1024 * 1024;
 // How long a change waits for another process's lock on the file.
 constexpr std::chrono::milliseconds kSettingsLockPatience{10000};
 
-// Reads and parses the current file; a missing file is an empty registry.
+// The current file's model, parsed anew only when the file changed; a
+// missing file is an empty registry.
 // Returns ERROR_SUCCESS or the Win32 error; the reason has then been written
 // to standard error (each distinct message once per process).
-LONG ReadRegistryFile(Registry& registry);
+LONG ReadRegistryFile(std::shared_ptr<const Registry>& registry);
 
 // Under an exclusive lock on "<file>.lock", beside the file the path leads
 // to: reads the file, lets change edit the registry, and when change succeeds

@@ -140,7 +140,9 @@ std::string FormatRegistry(const Registry& registry);
 // over; this stops early rather than build text that is too long to keep.
 std::optional<std::string> FormatRegistryWithin(const Registry& registry, size_t limit);
 // Empty when text reads back as the same keys and values as registry;
-// otherwise what differs. (registry_compare.cpp)
-std::optional<std::string> ReadBackDifference(const Registry& registry, std::string_view text);
+// otherwise what differs. When it is the same and readBack is given, it
+// receives the text's model. (registry_compare.cpp)
+std::optional<std::string> ReadBackDifference(const Registry& registry, std::string_view text,
+                                              Registry* readBack = nullptr);
 
 }  // namespace qoz::host

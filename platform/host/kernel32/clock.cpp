@@ -1,5 +1,8 @@
 #include "platform/host/kernel32/clock.h"
 
+#include "platform/host/kernel32/quit_signals.h"
+
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -28,7 +31,12 @@ void WaitMilliseconds(uint64_t milliseconds) {
         virtualNow += milliseconds;
         return;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    // In short steps, so that a request to quit ends the wait soon.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (auto now = std::chrono::steady_clock::now(); now < until && !QuitRequested();
+         now = std::chrono::steady_clock::now())
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            until - now, std::chrono::milliseconds(20)));
 }
 
 }  // namespace qoz::host

@@ -12,7 +12,8 @@ bool UsingVirtualTime();
 // Milliseconds since the clock started.
 uint64_t NowMilliseconds();
 
-// Blocks the thread (real time) or moves the virtual clock on.
+// Blocks the thread (real time; a request to quit ends it early) or moves
+// the virtual clock on.
 void WaitMilliseconds(uint64_t milliseconds);
 
 }  // namespace qoz::host

@@ -17,8 +17,10 @@
 namespace {
 
 // Appends the line to the log file; false (with errno set) when it cannot.
+// Nothing waits: a FIFO that nobody reads is refused (ENXIO), and a line a
+// full pipe cannot take is refused too (EAGAIN).
 bool AppendToLog(const char* path, std::string_view line) {
-    int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_NOCTTY | O_CLOEXEC, 0644);
+    int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0644);
     if (fd < 0) return false;
     bool written = qoz::host::WriteQuietly(fd, line);
     int error = errno;

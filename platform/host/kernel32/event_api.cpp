@@ -58,6 +58,9 @@ DWORD ErrorForCreation(const qoz::host::EventOpening& opening) {
         case EPERM:
         case ELOOP:
             return ERROR_ACCESS_DENIED;
+        case ENOSPC:
+        case EDQUOT:
+            return ERROR_DISK_FULL;
         case ENAMETOOLONG:
             return ERROR_FILENAME_EXCED_RANGE;
         case EINVAL:
@@ -134,7 +137,8 @@ BOOL EventModify(HANDLE handle, DWORD action) {
     }
     EventResult result =
         qoz::host::EventMappingIntact(event->mapping)
-            ? qoz::host::ModifyEventState(*event->mapping.state, change, event->watch)
+            ? qoz::host::ModifyEventState(*event->mapping.state, change, event->watch,
+                                          event->mapping.party)
             : EventResult::Damaged;
     if (result != EventResult::Done) {
         SetLastError(Trouble(*event, result));
@@ -154,7 +158,8 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     EventResult result = qoz::host::EventMappingIntact(mapping)
                              ? qoz::host::WaitEventState(
                                    *mapping.state, milliseconds, event->watch,
-                                   [&mapping] { return qoz::host::EventMappingIntact(mapping); })
+                                   [&mapping] { return qoz::host::EventMappingIntact(mapping); },
+                                   mapping.party)
                              : EventResult::Damaged;
     switch (result) {
         case EventResult::Signalled:

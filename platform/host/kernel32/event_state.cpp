@@ -9,6 +9,7 @@
 
 #include <algorithm>
 
+#include "platform/host/kernel32/patient_lock.h"
 #include "platform/host/kernel32/thread_identity.h"
 
 namespace qoz::host {
@@ -27,6 +28,10 @@ constexpr uint32_t kWaiting = 1;
 constexpr uint32_t kReleased = 2;
 
 constexpr uint32_t kSleepers = 0x80000000u;
+constexpr int kPartyShift = 22;
+constexpr uint32_t kThreadBits = (1u << kPartyShift) - 1;
+static_assert(kEventParties < (kSleepers >> kPartyShift));
+static_assert(kLargestThreadId <= int32_t(kThreadBits) + 1);
 
 // A thread that waits for the lock looks at its holder at least this often,
 // so a holder that died is replaced without delay.
@@ -57,16 +62,35 @@ int64_t Nanoseconds(Clock::time_point time) {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count();
 }
 
+// Whether the thread tid of the open in slot still runs. Threads of this
+// process's own open (or of an event without a file) are looked up by id;
+// another open's lives as long as the kernel keeps its lock on the open's
+// byte. An open beside a caller without a file is taken to live.
+bool PartyRuns(uint32_t slot, int32_t tid, const EventParty& self) {
+    if (slot == 0 || slot == self.slot) return ThreadRuns(tid);
+    if (slot > kEventParties) return false;
+    if (self.fd < 0) return true;
+    return ByteLockedByOthers(self.fd, EventParty::firstByte + slot);
+}
+
+uint32_t LockWord(const EventParty& party) {
+    return party.slot << kPartyShift | (static_cast<uint32_t>(CurrentThread().tid) & kThreadBits);
+}
+
+bool HolderRuns(uint32_t holder, const EventParty& self) {
+    return PartyRuns(holder >> kPartyShift, static_cast<int32_t>(holder & kThreadBits), self);
+}
+
 // Takes the lock by giveUp at the latest. A holder that no longer runs (a
 // thread id that was never one counts as such) is replaced.
-bool AcquireLock(std::atomic<uint32_t>& word, Clock::time_point giveUp) {
-    const uint32_t self = static_cast<uint32_t>(CurrentThread().tid);
+bool AcquireLock(std::atomic<uint32_t>& word, Clock::time_point giveUp, const EventParty& party) {
+    const uint32_t self = LockWord(party);
     uint32_t sleepers = 0;  // set once this thread has slept: others may sleep too
     for (;;) {
         uint32_t seen = 0;
         if (word.compare_exchange_strong(seen, self | sleepers)) return true;
         uint32_t holder = seen & ~kSleepers;
-        if (holder == 0 || holder == self || !ThreadRuns(static_cast<int32_t>(holder))) {
+        if (holder == 0 || holder == self || !HolderRuns(holder, party)) {
             if (word.compare_exchange_strong(seen, self | (seen & kSleepers) | sleepers))
                 return true;
             continue;
@@ -88,13 +112,14 @@ enum class Acquired { Yes, NotBeforeDeadline, Wedged };
 
 // Waits for the lock until the caller's deadline or until the lock has been
 // found taken for the whole patience, counted across calls on the handle.
-Acquired AcquireForCaller(EventState& state, LockWatch& watch, Clock::time_point deadline) {
+Acquired AcquireForCaller(EventState& state, LockWatch& watch, Clock::time_point deadline,
+                          const EventParty& party) {
     int64_t since = watch.blockedSinceNs.load();
     Clock::time_point blockedSince =
         since != 0 ? Clock::time_point(std::chrono::nanoseconds(since)) : Clock::now();
     Clock::time_point wedgedAt = blockedSince + kEventLockPatience;
     Clock::time_point giveUp = std::max(deadline, Clock::now() + kShortestLockWait);
-    if (AcquireLock(state.lock, std::min(giveUp, wedgedAt))) {
+    if (AcquireLock(state.lock, std::min(giveUp, wedgedAt), party)) {
         watch.blockedSinceNs.store(0);
         return Acquired::Yes;
     }
@@ -103,8 +128,8 @@ Acquired AcquireForCaller(EventState& state, LockWatch& watch, Clock::time_point
 }
 
 // Under the lock, a waiting or released slot whose thread is gone is freed.
-bool WaiterRuns(EventWaiter& waiter) {
-    if (ThreadRuns(ThreadIdentity{waiter.tid, waiter.startTicks})) return true;
+bool WaiterRuns(EventWaiter& waiter, const EventParty& party) {
+    if (PartyRuns(waiter.party, waiter.tid, party)) return true;
     uint32_t phase = waiter.phase.load();
     if (phase != kFree) waiter.phase.compare_exchange_strong(phase, kFree);
     return false;
@@ -121,7 +146,7 @@ bool Release(EventWaiter& waiter) {
 
 // Each pass either releases a waiter or frees a slot, and no slot starts
 // waiting while the lock is held, so the loop ends.
-bool ReleaseOldestWaiter(EventState& state) {
+bool ReleaseOldestWaiter(EventState& state, const EventParty& party) {
     for (;;) {
         EventWaiter* oldest = nullptr;
         for (EventWaiter& waiter : state.waiters) {
@@ -130,19 +155,19 @@ bool ReleaseOldestWaiter(EventState& state) {
                 oldest = &waiter;
         }
         if (oldest == nullptr) return false;
-        if (WaiterRuns(*oldest) && Release(*oldest)) return true;
+        if (WaiterRuns(*oldest, party) && Release(*oldest)) return true;
     }
 }
 
-void ReleaseAllWaiters(EventState& state) {
+void ReleaseAllWaiters(EventState& state, const EventParty& party) {
     for (EventWaiter& waiter : state.waiters) {
-        if (waiter.phase.load() == kWaiting && WaiterRuns(waiter)) Release(waiter);
+        if (waiter.phase.load() == kWaiting && WaiterRuns(waiter, party)) Release(waiter);
     }
 }
 
-EventWaiter* TakeFreeSlot(EventState& state) {
+EventWaiter* TakeFreeSlot(EventState& state, const EventParty& party) {
     for (EventWaiter& waiter : state.waiters) {
-        if (waiter.phase.load() == kFree || !WaiterRuns(waiter)) return &waiter;
+        if (waiter.phase.load() == kFree || !WaiterRuns(waiter, party)) return &waiter;
     }
     return nullptr;
 }
@@ -162,7 +187,8 @@ void InitEventState(EventState& state, bool manualReset, bool signalled) {
     for (EventWaiter& waiter : state.waiters) {
         waiter.phase.store(kFree);
         waiter.tid = 0;
-        waiter.startTicks = 0;
+        waiter.party = 0;
+        waiter.reserved = 0;
         waiter.ticket = 0;
     }
 }
@@ -176,20 +202,22 @@ const char* EventStateDamage(const EventState& state) {
         if (phase == kFree) continue;
         if (waiter.tid <= 0 || waiter.tid > kLargestThreadId)
             return "a waiter's thread id is out of range";
+        if (waiter.party > kEventParties) return "a waiter's open is out of range";
         if (waiter.ticket >= state.nextTicket) return "a waiter's place in line is out of range";
     }
     return nullptr;
 }
 
-EventResult LockEventState(EventState& state, LockWatch& watch) {
-    Acquired acquired = AcquireForCaller(state, watch, Clock::time_point::max());
+EventResult LockEventState(EventState& state, LockWatch& watch, const EventParty& party) {
+    Acquired acquired = AcquireForCaller(state, watch, Clock::time_point::max(), party);
     return acquired == Acquired::Yes ? EventResult::Done : LockResult(acquired);
 }
 
 void UnlockEventState(EventState& state) { ReleaseLock(state.lock); }
 
-EventResult ModifyEventState(EventState& state, EventAction action, LockWatch& watch) {
-    if (EventResult locked = LockEventState(state, watch); locked != EventResult::Done)
+EventResult ModifyEventState(EventState& state, EventAction action, LockWatch& watch,
+                             const EventParty& party) {
+    if (EventResult locked = LockEventState(state, watch, party); locked != EventResult::Done)
         return locked;
     if (EventStateDamage(state) != nullptr) {
         UnlockEventState(state);
@@ -199,16 +227,16 @@ EventResult ModifyEventState(EventState& state, EventAction action, LockWatch& w
         case EventAction::Set:
             if (state.manualReset) {
                 state.signalled = 1;
-                ReleaseAllWaiters(state);
-            } else if (!ReleaseOldestWaiter(state)) {
+                ReleaseAllWaiters(state, party);
+            } else if (!ReleaseOldestWaiter(state, party)) {
                 state.signalled = 1;
             }
             break;
         case EventAction::Pulse:
             if (state.manualReset) {
-                ReleaseAllWaiters(state);
+                ReleaseAllWaiters(state, party);
             } else {
-                ReleaseOldestWaiter(state);
+                ReleaseOldestWaiter(state, party);
             }
             state.signalled = 0;
             break;
@@ -221,12 +249,12 @@ EventResult ModifyEventState(EventState& state, EventAction action, LockWatch& w
 }
 
 EventResult WaitEventState(EventState& state, uint32_t timeoutMs, LockWatch& watch,
-                           const std::function<bool()>& intact) {
+                           const std::function<bool()>& intact, const EventParty& party) {
     const bool forever = timeoutMs == UINT32_MAX;
     const Clock::time_point deadline =
         forever ? Clock::time_point::max() : Clock::now() + milliseconds(timeoutMs);
 
-    Acquired acquired = AcquireForCaller(state, watch, deadline);
+    Acquired acquired = AcquireForCaller(state, watch, deadline, party);
     if (acquired != Acquired::Yes) return LockResult(acquired);
     if (EventStateDamage(state) != nullptr) {
         UnlockEventState(state);
@@ -237,14 +265,13 @@ EventResult WaitEventState(EventState& state, uint32_t timeoutMs, LockWatch& wat
         UnlockEventState(state);
         return EventResult::Signalled;
     }
-    EventWaiter* slot = timeoutMs == 0 ? nullptr : TakeFreeSlot(state);
+    EventWaiter* slot = timeoutMs == 0 ? nullptr : TakeFreeSlot(state, party);
     if (slot == nullptr) {
         UnlockEventState(state);
         return timeoutMs == 0 ? EventResult::TimedOut : EventResult::NoWaiterSlot;
     }
-    ThreadIdentity self = CurrentThread();
-    slot->tid = self.tid;
-    slot->startTicks = self.startTicks;
+    slot->tid = CurrentThread().tid;
+    slot->party = party.slot;
     slot->ticket = state.nextTicket++;
     slot->phase.store(kWaiting);
     UnlockEventState(state);
@@ -271,12 +298,12 @@ EventResult WaitEventState(EventState& state, uint32_t timeoutMs, LockWatch& wat
     }
 }
 
-int CountEventWaiters(EventState& state) {
+int CountEventWaiters(EventState& state, const EventParty& party) {
     LockWatch watch;
-    if (LockEventState(state, watch) != EventResult::Done) return -1;
+    if (LockEventState(state, watch, party) != EventResult::Done) return -1;
     int count = 0;
     for (EventWaiter& waiter : state.waiters) {
-        if (waiter.phase.load() == kWaiting && WaiterRuns(waiter)) ++count;
+        if (waiter.phase.load() == kWaiting && WaiterRuns(waiter, party)) ++count;
     }
     UnlockEventState(state);
     return count;

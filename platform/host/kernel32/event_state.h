@@ -6,6 +6,8 @@
 // lock that another thread keeps is waited for a bounded time only.
 #pragma once
 
+#include <sys/types.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -20,18 +22,34 @@ constexpr int kEventWaiterSlots = 64;
 // holder keeps it for a few instructions.
 constexpr std::chrono::milliseconds kEventLockPatience{2000};
 
-// One waiting thread, named by its id and start time, so that a thread that
-// is gone, whatever became of its process, is told from a live one.
+// Up to this many opens of one named event at once, in any processes.
+constexpr uint32_t kEventParties = 500;
+
+// The open of the event a thread takes part through. Whether that open still
+// exists is kept by the kernel, so it is known in every process, whatever
+// its PID namespace: each open of a named event keeps a lock on byte
+// firstByte + slot of the event's file. Slot 0 stands for an event of this
+// process and its fork children only; its threads are told apart by id.
+struct EventParty {
+    int fd = -1;
+    uint32_t slot = 0;  // 1 to kEventParties for a named event
+    static constexpr off_t firstByte = 16;
+};
+
+// One waiting thread, named by the open it waits through and its thread id
+// there, so that a thread that is gone is told from a live one.
 struct EventWaiter {
     std::atomic<uint32_t> phase;  // futex word: free, waiting or released
     int32_t tid;
-    uint64_t startTicks;
+    uint32_t party;  // the slot of its open
+    uint32_t reserved;
     uint64_t ticket;  // arrival order: the oldest waiter is released first
 };
 
 struct EventState {
-    // 0 when free, else the holder's thread id, with the top bit set while
-    // others sleep on it. Guards the fields below.
+    // 0 when free, else the holder's party slot (bits 22 to 30) and thread
+    // id (bits 0 to 21), with the top bit set while others sleep on it.
+    // Guards the fields below.
     std::atomic<uint32_t> lock;
     uint32_t manualReset;  // 0 or 1
     uint32_t signalled;    // 0 or 1
@@ -65,18 +83,19 @@ void InitEventState(EventState& state, bool manualReset, bool signalled);
 const char* EventStateDamage(const EventState& state);
 
 // The lock, for callers that check or change the state as a whole.
-EventResult LockEventState(EventState& state, LockWatch& watch);
+EventResult LockEventState(EventState& state, LockWatch& watch, const EventParty& party = {});
 void UnlockEventState(EventState& state);
 
-EventResult ModifyEventState(EventState& state, EventAction action, LockWatch& watch);
+EventResult ModifyEventState(EventState& state, EventAction action, LockWatch& watch,
+                             const EventParty& party = {});
 
 // A timeout of UINT32_MAX milliseconds waits for ever. intact tells, each
 // time the waiter wakes, whether the memory may still be touched.
 EventResult WaitEventState(EventState& state, uint32_t timeoutMs, LockWatch& watch,
-                           const std::function<bool()>& intact);
+                           const std::function<bool()>& intact, const EventParty& party = {});
 
 // The number of threads, in any process, waiting on the event now; -1 when
 // the lock cannot be had.
-int CountEventWaiters(EventState& state);
+int CountEventWaiters(EventState& state, const EventParty& party = {});
 
 }  // namespace qoz::host

@@ -16,6 +16,8 @@
 
 #include "platform/common/utf16.h"
 #include "platform/host/kernel32/event_folder.h"
+#include "platform/host/kernel32/event_name.h"
+#include "platform/host/kernel32/mapping_guard.h"
 #include "platform/host/kernel32/patient_lock.h"
 #include "platform/host/kernel32/problem_report.h"
 
@@ -24,14 +26,14 @@ namespace qoz::host {
 namespace {
 
 constexpr uint32_t kSegmentMagic = 0x514F5A45;
-constexpr uint32_t kSegmentVersion = 2;
+constexpr uint32_t kSegmentVersion = 3;
 constexpr int kOpenAttempts = 100;
-constexpr char kObjectPrefix[] = "event.";
 
 // Locks on single bytes of the event's file. The guard is held alone while
 // a process opens or closes the event; every open holds the opener byte
 // shared, so an exclusive lock on it can be had only when nobody has the
-// event open, and the kernel lets go of both when a process dies.
+// event open, and its party byte (EventParty) alone; the kernel lets go of
+// them all when a process dies.
 constexpr off_t kGuardByte = 0;
 constexpr off_t kOpenerByte = 1;
 
@@ -42,54 +44,6 @@ struct Segment {
     uint32_t reserved;
     EventState state;
 };
-
-const char kHexDigits[] = "0123456789ABCDEF";
-
-void AppendEscape(std::string& out, unsigned value, int digits) {
-    out += '%';
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
-        out += kHexDigits[(value >> shift) & 0xF];
-}
-
-bool IsPlainAscii(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '_';
-}
-
-// Every UTF-16 unit maps to text without '/', '.' or NUL, and different
-// names to different texts: '%' starts an escape, and surrogates, which
-// UTF-8 cannot carry one by one, are escaped too.
-void AppendEventName(std::string& out, std::u16string_view name) {
-    for (char16_t c : name) {
-        bool escaped =
-            c < 0x20 || c == 0x7F || c == u'/' || c == u'.' || c == u'%' || IsSurrogate(c);
-        if (escaped) {
-            AppendEscape(out, c, 4);
-        } else {
-            AppendUtf8(out, c);
-        }
-    }
-}
-
-void AppendNamespace(std::string& out, const char* space) {
-    for (; space != nullptr && *space != 0; ++space) {
-        unsigned char c = static_cast<unsigned char>(*space);
-        if (IsPlainAscii(c)) {
-            out += static_cast<char>(c);
-        } else {
-            AppendEscape(out, c, 2);
-        }
-    }
-}
-
-// The name as the user may read it in a message: control characters shown as '?'.
-std::string Label(std::u16string_view name) {
-    std::string label = Utf16ToUtf8(name);
-    for (char& c : label) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    }
-    return label;
-}
 
 std::string ModeText(mode_t mode) {
     char text[16];
@@ -140,7 +94,7 @@ void RemoveAbandonedIn(int folder) {
         return;
     }
     while (dirent* entry = readdir(entries)) {
-        if (std::strncmp(entry->d_name, kObjectPrefix, sizeof kObjectPrefix - 1) != 0) continue;
+        if (std::strncmp(entry->d_name, kEventFilePrefix, sizeof kEventFilePrefix - 1) != 0) continue;
         UniqueFd fd(
             openat(folder, entry->d_name, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         struct stat status {};
@@ -152,6 +106,28 @@ void RemoveAbandonedIn(int folder) {
             RemoveIfSame(folder, entry->d_name, fd.get());
     }
     closedir(entries);
+}
+
+// Takes a party slot no other open holds, starting from a place of this
+// process's own so that a slot just given up is seldom taken again at once.
+// Called with the guard held; 0 when every slot is taken.
+uint32_t ClaimPartySlot(int fd) {
+    uint32_t first = static_cast<uint32_t>(getpid()) % kEventParties;
+    for (uint32_t step = 0; step < kEventParties; ++step) {
+        uint32_t slot = (first + step) % kEventParties + 1;
+        if (TryLockByte(fd, EventParty::firstByte + slot, F_WRLCK)) return slot;
+    }
+    return 0;
+}
+
+// Makes the file a fresh event's size with its blocks allocated, so that
+// a full file system is an error here rather than a signal at the first
+// touch of the memory.
+bool ReserveSpace(int fd) {
+    if (ftruncate(fd, sizeof(Segment)) != 0) return false;
+    int error = posix_fallocate(fd, 0, sizeof(Segment));
+    errno = error;
+    return error == 0;
 }
 
 EventOpening Outcome(EventOpenStatus status, int error = 0) {
@@ -179,16 +155,6 @@ void ReportEventTrouble(const std::string& label, const std::string& path, int k
                         const std::string& why) {
     std::string subject = path.empty() ? "an unnamed event" : "event " + label + " (" + path + ")";
     ReportProblemOnce(path + '\n' + std::to_string(kind), subject + " cannot be used: " + why);
-}
-
-std::optional<std::string> EventObjectName(std::u16string_view name) {
-    if (name.size() > kLongestEventName) return std::nullopt;
-    std::string object = kObjectPrefix;
-    AppendNamespace(object, getenv("QOZCAL_EVENT_NAMESPACE"));
-    object += '.';
-    AppendEventName(object, name);
-    if (object.size() > NAME_MAX) return std::nullopt;
-    return object;
 }
 
 EventOpening OpenNamedEvent(std::u16string_view name, bool manualReset, bool initialState) {
@@ -243,10 +209,19 @@ EventOpening OpenNamedEvent(std::u16string_view name, bool manualReset, bool ini
             return Refuse(label, path, EventOpenStatus::Damaged,
                           "it is damaged (its size is " + std::to_string(status.st_size) +
                               " bytes, not " + std::to_string(sizeof(Segment)) + ")");
-        if (!inUse && ftruncate(fd.get(), sizeof(Segment)) != 0) return failed();
+        if (!inUse && !ReserveSpace(fd.get())) return failed();
+        EventParty party{fd.get(), ClaimPartySlot(fd.get())};
+        if (party.slot == 0)
+            return Refuse(label, path, EventOpenStatus::Failed,
+                          "more than " + std::to_string(kEventParties) + " opens of it at once");
         void* memory =
             mmap(nullptr, sizeof(Segment), PROT_READ | PROT_WRITE, MAP_SHARED, fd.get(), 0);
         if (memory == MAP_FAILED) return failed();
+        if (!GuardMapping(memory, sizeof(Segment))) {
+            munmap(memory, sizeof(Segment));
+            errno = EMFILE;
+            return failed();
+        }
         Segment& segment = *static_cast<Segment*>(memory);
 
         std::string why;
@@ -255,7 +230,7 @@ EventOpening OpenNamedEvent(std::u16string_view name, bool manualReset, bool ini
             InitSegment(segment, manualReset, initialState);
         } else if (why = SegmentDamage(segment); why.empty()) {
             LockWatch watch;
-            if (LockEventState(segment.state, watch) != EventResult::Done) {
+            if (LockEventState(segment.state, watch, party) != EventResult::Done) {
                 refusal = EventOpenStatus::Wedged;
                 why = WedgedEventText();
             } else {
@@ -268,7 +243,9 @@ EventOpening OpenNamedEvent(std::u16string_view name, bool manualReset, bool ini
             refusal = EventOpenStatus::Failed;
             why = std::strerror(errno);
         }
+        if (MappingCut(memory)) why = "it is damaged (it was cut short)";
         if (!why.empty()) {
+            UnguardMapping(memory);
             munmap(memory, sizeof(Segment));
             return Refuse(label, path, refusal, why);
         }
@@ -279,6 +256,7 @@ EventOpening OpenNamedEvent(std::u16string_view name, bool manualReset, bool ini
         opening.mapping.state = &segment.state;
         opening.mapping.memory = memory;
         opening.mapping.size = sizeof(Segment);
+        opening.mapping.party = party;
         opening.mapping.fd = fd.release();
         opening.mapping.opener = getpid();
         opening.mapping.path = path;
@@ -307,7 +285,8 @@ EventOpening CreateUnnamedEvent(bool manualReset, bool initialState) {
 bool EventMappingIntact(const EventMapping& mapping) {
     struct stat status {};
     return mapping.fd < 0 ||
-           (fstat(mapping.fd, &status) == 0 && static_cast<size_t>(status.st_size) >= mapping.size);
+           (!MappingCut(mapping.memory) && fstat(mapping.fd, &status) == 0 &&
+            static_cast<size_t>(status.st_size) >= mapping.size);
 }
 
 void CloseEventMapping(EventMapping& mapping) {
@@ -318,6 +297,7 @@ void CloseEventMapping(EventMapping& mapping) {
     if (mapping.fd >= 0 && mapping.opener == getpid() &&
         LockByteWithin(mapping.fd, kGuardByte, F_WRLCK, kEventLockPatience) == LockWait::Locked) {
         UnlockByte(mapping.fd, kOpenerByte);
+        UnlockByte(mapping.fd, EventParty::firstByte + mapping.party.slot);
         if (TryLockByte(mapping.fd, kOpenerByte, F_WRLCK)) {
             std::string folder = mapping.path.substr(0, mapping.path.rfind('/'));
             UniqueFd folderFd(
@@ -327,6 +307,7 @@ void CloseEventMapping(EventMapping& mapping) {
         }
         UnlockByte(mapping.fd, kGuardByte);
     }
+    if (mapping.fd >= 0) UnguardMapping(mapping.memory);
     munmap(mapping.memory, mapping.size);
     if (mapping.fd >= 0) close(mapping.fd);
     mapping = EventMapping{};

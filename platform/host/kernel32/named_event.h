@@ -12,12 +12,11 @@
 #include <string>
 #include <string_view>
 
+#include "platform/host/kernel32/event_name.h"
 #include "platform/host/kernel32/event_state.h"
 
 namespace qoz::host {
 
-// Windows refuses event names longer than MAX_PATH characters.
-constexpr size_t kLongestEventName = 260;
 
 // One open of an event in this process.
 struct EventMapping {
@@ -25,6 +24,7 @@ struct EventMapping {
     void* memory = nullptr;  // the whole mapping
     size_t size = 0;
     int fd = -1;        // the event's file; -1 for an unnamed event
+    EventParty party;   // this open's slot in the file
     pid_t opener = 0;   // the process this open is counted for
     std::string path;   // the event's file; empty for an unnamed event
     std::string label;  // the event's name, for messages
@@ -46,9 +46,6 @@ struct EventOpening {
     int error = 0;  // errno when Failed or Unusable
 };
 
-// The event's file name in the event folder, from the namespace and the
-// event name; empty when it would not fit.
-std::optional<std::string> EventObjectName(std::u16string_view name);
 
 // Opens the named event, creating it with the given mode and state if no
 // process has it open. Every reason it cannot be opened but a name too long

@@ -54,4 +54,13 @@ bool TryLockByte(int fd, off_t byte, short type) { return SetByteLock(fd, byte, 
 
 void UnlockByte(int fd, off_t byte) { SetByteLock(fd, byte, F_UNLCK); }
 
+bool ByteLockedByOthers(int fd, off_t byte) {
+    struct flock range {};
+    range.l_type = F_WRLCK;
+    range.l_whence = SEEK_SET;
+    range.l_start = byte;
+    range.l_len = 1;
+    return fcntl(fd, F_OFD_GETLK, &range) != 0 || range.l_type != F_UNLCK;
+}
+
 }  // namespace qoz::host

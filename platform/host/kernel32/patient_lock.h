@@ -26,4 +26,8 @@ LockWait LockByteWithin(int fd, off_t byte, short type, std::chrono::millisecond
 bool TryLockByte(int fd, off_t byte, short type);
 void UnlockByte(int fd, off_t byte);
 
+// Whether another open of the file holds a lock on the byte (a failed check
+// counts as held). Locks of fd's own open are not seen.
+bool ByteLockedByOthers(int fd, off_t byte);
+
 }  // namespace qoz::host

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "platform/host/kernel32/clock.h"
+#include "platform/host/kernel32/quit_signals.h"
+#include "platform/host/kernel32/standard_descriptors.h"
 #include "platform/host/screen_input.h"
 #include "platform/host/simulator/command_line.h"
 #include "platform/host/simulator/panel_input.h"
@@ -50,6 +52,8 @@ int RunProgram() {
 
 int main(int argc, char** argv) {
     using namespace qoz;
+    if (!host::OpenStandardDescriptors()) return usageErrorStatus;
+    host::CatchQuitSignals();
     // The device knows no SIGPIPE: a write to a pipe nobody reads fails, and
     // the program goes on.
     signal(SIGPIPE, SIG_IGN);

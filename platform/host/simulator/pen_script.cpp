@@ -1,10 +1,12 @@
 #include "platform/host/simulator/pen_script.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 
 namespace qoz::sim {
@@ -264,24 +266,28 @@ bool LoadPenScript(const std::string& path, std::vector<ScriptStep>& steps, std:
         error = "qozcal: cannot read script " + path + ": it is a folder";
         return false;
     }
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "qozcal: cannot read script " + path + ": " +
-                (errno != 0 ? std::strerror(errno) : "cannot open the file");
+    // Opened without waiting for a writer, should it be a FIFO; read after
+    // that as usual, so that a pipe of the user's own is read to its end.
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        error = "qozcal: cannot read script " + path + ": " + std::strerror(errno);
         return false;
     }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // Read in pieces up to one byte past the limit, so that neither a huge
     // file nor an endless device such as /dev/zero is taken in whole.
     std::string text;
     char chunk[65536];
-    while (text.size() <= kLargestPenScript && in.read(chunk, sizeof chunk).gcount() > 0)
-        text.append(chunk, static_cast<size_t>(in.gcount()));
+    ssize_t count = 0;
+    while (text.size() <= kLargestPenScript &&
+           ((count = read(fd, chunk, sizeof chunk)) > 0 || (count < 0 && errno == EINTR)))
+        if (count > 0) text.append(chunk, static_cast<size_t>(count));
+    close(fd);
     if (text.size() > kLargestPenScript) {
         error = "qozcal: cannot read script " + path + ": it is larger than 16 MiB";
         return false;
     }
-    if (in.bad()) {
+    if (count < 0) {
         error = "qozcal: cannot read script " + path + ": a read failed";
         return false;
     }

@@ -1,14 +1,15 @@
 #include "platform/host/simulator/script_player.h"
 
 #include "platform/host/kernel32/clock.h"
+#include "platform/host/kernel32/quit_signals.h"
 
 namespace qoz::sim {
 
 bool PassTimeOnClock(uint64_t dueMilliseconds) {
-    for (uint64_t now = host::NowMilliseconds(); now < dueMilliseconds;
+    for (uint64_t now = host::NowMilliseconds(); now < dueMilliseconds && !host::QuitRequested();
          now = host::NowMilliseconds())
         host::WaitMilliseconds(dueMilliseconds - now);
-    return true;
+    return !host::QuitRequested();
 }
 
 ScriptPlayer::ScriptPlayer(std::vector<ScriptStep> steps, ShotWriter writeShot,

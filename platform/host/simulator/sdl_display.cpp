@@ -9,6 +9,7 @@
 
 #include "platform/common/utf16.h"
 #include "platform/host/kernel32/clock.h"
+#include "platform/host/kernel32/quit_signals.h"
 #include "platform/host/simulator/sdl_input_mapping.h"
 #include "platform/host/simulator/x11_errors.h"
 
@@ -64,6 +65,9 @@ std::unique_ptr<SdlDisplay> SdlDisplay::Open(int zoom, std::string& error) {
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     LeaveOutServicesNotNeeded();
     IgnoreErrorsAboutGoneWindows();
+    // SDL turns SIGINT and SIGTERM into SDL_QUIT, which wakes its wait, when
+    // it finds them unhandled; SIGHUP is sent the same way.
+    host::LeaveQuitSignalsToTerm();
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         error = SDL_GetError();
         if (IsSet("DISPLAY")) error += std::string(" (DISPLAY=") + std::getenv("DISPLAY") + ")";
@@ -72,6 +76,7 @@ std::unique_ptr<SdlDisplay> SdlDisplay::Open(int zoom, std::string& error) {
         SDL_Quit();
         return nullptr;
     }
+    host::CatchHangupAsTerm();
     // Keys are taken as key presses, never as text: no input method is needed.
     SDL_StopTextInput();
     std::unique_ptr<SdlDisplay> display(new SdlDisplay(zoom));

@@ -3,6 +3,7 @@
 #include <deque>
 
 #include "platform/host/kernel32/clock.h"
+#include "platform/host/kernel32/quit_signals.h"
 #include "platform/host/screen_input.h"
 #include "platform/host/user32/input_routing.h"
 #include "platform/host/user32/update_region.h"
@@ -72,6 +73,8 @@ BOOL GetMessageW(MSG* message, HWND, UINT, UINT) {
             quitPosted = false;
             return Quit(message, quitCode);
         }
+        // SIGTERM, SIGINT or SIGHUP: as when the input ends.
+        if (QuitRequested()) return Quit(message, 0);
         PollUntilQueued();
         if (!inputQueue.empty()) {
             *message = inputQueue.front();
