@@ -111,15 +111,6 @@ LRESULT SendMessageW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
     return window->procedure(handle, message, wParam, lParam);
 }
 
-// DefWindowProcW (user32)
-LRESULT DefWindowProcW(HWND window, UINT message, WPARAM, LPARAM) {
-    if (message == WM_PAINT) {
-        PAINTSTRUCT paint;
-        if (BeginPaint(window, &paint)) EndPaint(window, &paint);
-    }
-    return 0;
-}
-
 // LoadAcceleratorsW (user32)
 HACCEL LoadAcceleratorsW(HINSTANCE, LPCWSTR) { return nullptr; }
 
