@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/host/advapi32/registry_text.h"
-#include "platform/host/kernel32/case_fold.h"
+#include "platform/host/posix/case_fold.h"
 #include "tests/support/registry_model.h"
 
 using namespace qoz::host;

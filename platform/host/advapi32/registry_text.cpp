@@ -3,7 +3,7 @@
 #include <functional>
 
 #include "platform/common/utf16.h"
-#include "platform/host/kernel32/case_fold.h"
+#include "platform/host/posix/case_fold.h"
 
 namespace qoz::host {
 

@@ -16,8 +16,8 @@
 
 #include "platform/common/utf16.h"
 #include "platform/host/kernel32/event_folder.h"
-#include "platform/host/kernel32/patient_lock.h"
-#include "platform/host/kernel32/problem_report.h"
+#include "platform/host/posix/patient_lock.h"
+#include "platform/host/posix/problem_report.h"
 
 namespace qoz::host {
 
