@@ -12,8 +12,8 @@
 #include <utility>
 
 #include "app/main_window.h"
-#include "platform/host/screen.h"
-#include "platform/host/screen_input.h"
+#include "platform/host/gdi32/screen.h"
+#include "platform/host/shell.h"
 #include "platform/host/user32/window_system.h"
 #include "platform/host/user32/window_table.h"
 #include "platform/platform.h"

@@ -1,7 +1,5 @@
 #include "platform/host/simulator/script_player.h"
 
-#include "platform/host/kernel32/clock.h"
-
 namespace qoz::sim {
 
 bool PassTimeOnClock(uint64_t dueMilliseconds) {

@@ -3,7 +3,7 @@
 #include <deque>
 
 #include "platform/host/kernel32/clock.h"
-#include "platform/host/screen_input.h"
+#include "platform/host/user32/shell_seam.h"
 #include "platform/host/user32/input_routing.h"
 #include "platform/host/user32/update_region.h"
 #include "platform/host/user32/window_table.h"
