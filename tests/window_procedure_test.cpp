@@ -56,7 +56,7 @@ protected:
         SendMessageW(main, WM_LBUTTONUP, 0, MAKELPARAM(70, 100));
     }
     // What the client area shows, in screen pixels, the buttons' place included.
-    static Pixels ClientBlack() { return BlackPixelsIn(1, 1, 239, 319); }
+    static PixelSet ClientBlack() { return BlackPixelsIn(1, 1, 239, 319); }
     bool ButtonsShown() const {
         int shown = 0;
         for (auto* button : buttons) shown += qoz::host::IsShown(*button) ? 1 : 0;
@@ -186,7 +186,7 @@ TEST_F(WindowProcedure, AStrokeHeldAfterOneMoveDrawsNothingUntilItsPenUp) {
     SendMessageW(main, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 100));
     SendMessageW(main, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(60, 100));
     RunLoopUntilIdle();
-    EXPECT_EQ(BlackPixelsIn(1, 32, 239, 319), Pixels{});
+    EXPECT_EQ(BlackPixelsIn(1, 32, 239, 319), PixelSet{});
     SendMessageW(main, WM_LBUTTONUP, 0, MAKELPARAM(70, 100));
     RunLoopUntilIdle();
     EXPECT_EQ(BlackPixelsIn(1, 32, 239, 319),
@@ -199,7 +199,7 @@ TEST_F(WindowProcedure, AfterEraseARepaintThePlatformAsksForDrawsNothing) {
     RunLoopUntilIdle();
     InvalidateRect(main, nullptr, TRUE);  // as when something that covered it goes away
     RunLoopUntilIdle();
-    EXPECT_EQ(BlackPixelsIn(1, 32, 239, 319), Pixels{});
+    EXPECT_EQ(BlackPixelsIn(1, 32, 239, 319), PixelSet{});
 }
 
 TEST_F(WindowProcedure, PadStrokesNeverSampleOrPause) {
