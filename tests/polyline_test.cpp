@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr uint32_t kDesktop = qoz::host::kDesktopColour;
-
 class PolylineTest : public WindowSystemTest {
 protected:
     void SetUp() override {
@@ -86,7 +84,7 @@ TEST_F(PolylineTest, ClippedToTheClientArea) {
     Draw(window, {{-10, 5}, {100, 5}, {100, 500}});
     for (int x = 0; x < 240; ++x) {
         bool windowRow = x >= 20 && x <= 69;  // border, line, border
-        EXPECT_EQ(PixelAt(x, 26), windowRow ? black : kDesktop) << x;
+        EXPECT_EQ(PixelAt(x, 26), windowRow ? black : desktop) << x;
     }
     EXPECT_EQ(BlackPixelsIn(0, 71, 240, 320), PixelSet{});
 }

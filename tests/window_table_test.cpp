@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr uint32_t kDesktop = qoz::host::kDesktopColour;
-
 class WindowTableTest : public WindowSystemTest {
 protected:
     void SetUp() override {
@@ -48,8 +46,8 @@ TEST_F(WindowTableTest, TheProgramWindowStays240By320OnAWideScreen) {
     RunLoopUntilIdle();
     EXPECT_EQ(PixelAt(239, 100), black);  // its right border
     EXPECT_EQ(PixelAt(238, 100), white);
-    EXPECT_EQ(PixelAt(240, 100), kDesktop);
-    EXPECT_EQ(PixelAt(319, 0), kDesktop);
+    EXPECT_EQ(PixelAt(240, 100), desktop);
+    EXPECT_EQ(PixelAt(319, 0), desktop);
     EXPECT_EQ(PixelAt(1, 239), white);   // the rest lies below the screen
     EXPECT_EQ(PixelAt(161, 2), black);   // the Calibration button's frame...
     EXPECT_EQ(PixelAt(238, 10), white);  // ...cut at the client area's edge
@@ -62,14 +60,14 @@ TEST_F(WindowTableTest, SetWindowPosHonoursItsFlags) {
     EXPECT_EQ(PixelAt(10, 10), black);
     EXPECT_TRUE(SetWindowPos(window, HWND_TOPMOST, 100, 100, 20, 20, SWP_NOSIZE));
     RunLoopUntilIdle();
-    EXPECT_EQ(PixelAt(10, 10), kDesktop);
-    EXPECT_EQ(PixelAt(30, 30), kDesktop);
+    EXPECT_EQ(PixelAt(10, 10), desktop);
+    EXPECT_EQ(PixelAt(30, 30), desktop);
     EXPECT_EQ(PixelAt(149, 149), black);
     EXPECT_EQ(PixelAt(148, 148), white);
     EXPECT_TRUE(SetWindowPos(window, HWND_TOPMOST, 0, 0, 20, 20, SWP_NOMOVE));
     RunLoopUntilIdle();
     EXPECT_EQ(PixelAt(119, 119), black);
-    EXPECT_EQ(PixelAt(149, 149), kDesktop);
+    EXPECT_EQ(PixelAt(149, 149), desktop);
 }
 
 TEST_F(WindowTableTest, ATopmostWindowStaysAboveLaterWindows) {
@@ -90,7 +88,7 @@ TEST_F(WindowTableTest, ShowingAndHidingRepaintWhatIsUncovered) {
     HWND window = Create(u"", WS_BORDER, 0, 0, 50, 50);
     RunLoopUntilIdle();
     EXPECT_TRUE(messageLog.empty());  // created hidden: not painted
-    EXPECT_EQ(PixelAt(0, 0), kDesktop);
+    EXPECT_EQ(PixelAt(0, 0), desktop);
     EXPECT_FALSE(ShowWindow(window, SW_SHOW));
     EXPECT_EQ(PixelAt(0, 0), black);  // the border at once
     RunLoopUntilIdle();
@@ -99,8 +97,8 @@ TEST_F(WindowTableTest, ShowingAndHidingRepaintWhatIsUncovered) {
     EXPECT_TRUE(ShowWindow(window, SW_SHOW));
     EXPECT_TRUE(ShowWindow(window, SW_HIDE));
     EXPECT_FALSE(ShowWindow(window, SW_HIDE));
-    EXPECT_EQ(PixelAt(0, 0), kDesktop);
-    EXPECT_EQ(PixelAt(10, 10), kDesktop);
+    EXPECT_EQ(PixelAt(0, 0), desktop);
+    EXPECT_EQ(PixelAt(10, 10), desktop);
 }
 
 TEST_F(WindowTableTest, HidingAChildRepaintsTheParentBeneathWithErasing) {

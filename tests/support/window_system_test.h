@@ -42,6 +42,9 @@ private:
     }
 };
 
+// The colour of the screen where no window lies.
+inline constexpr uint32_t desktop = qoz::host::kDesktopColour;
+
 inline uint32_t PixelAt(int x, int y) {
     return qoz::host::ScreenPixels()[size_t(y) * size_t(qoz::host::ScreenWidth()) + size_t(x)];
 }
