@@ -7,7 +7,7 @@
 #include "calibration/stroke_buffer.h"
 #include "calibration/tap_sampling.h"
 #include "calibration/targets.h"
-#include "platform/host/screen_input.h"
+#include "platform/host/shell.h"
 #include "platform/host/user32/window_system.h"
 #include "platform/host/user32/window_table.h"
 #include "settings/settings_store.h"

@@ -93,15 +93,15 @@ TEST_F(InputRoutingTest, PressedLookWhileThePenIsDownOnTheButton) {
     Start();
     const int x = 1 + 100 + 2;  // inside the erase button's frame, clear of its caption
     const int y = 1 + 1 + 2;
-    EXPECT_EQ(PixelAt(x, y), kWhitePixel);
+    EXPECT_EQ(PixelAt(x, y), white);
     Play({Down(kEraseX, kButtonY)});
-    EXPECT_EQ(PixelAt(x, y), kBlackPixel);
+    EXPECT_EQ(PixelAt(x, y), black);
     Play({Move(50, 100)});
-    EXPECT_EQ(PixelAt(x, y), kWhitePixel);
+    EXPECT_EQ(PixelAt(x, y), white);
     Play({Move(kEraseX, kButtonY)});
-    EXPECT_EQ(PixelAt(x, y), kBlackPixel);
+    EXPECT_EQ(PixelAt(x, y), black);
     Play({Up(kEraseX, kButtonY)});
-    EXPECT_EQ(PixelAt(x, y), kWhitePixel);
+    EXPECT_EQ(PixelAt(x, y), white);
 }
 
 TEST_F(InputRoutingTest, AKeyPressIsTwoQueuedMessagesToTheMainWindowAtFirst) {

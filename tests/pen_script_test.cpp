@@ -4,12 +4,11 @@
 #include <fstream>
 
 #include "platform/host/simulator/pen_script.h"
+#include "tests/support/input_text.h"
 #include "tests/support/scratch_environment.h"
 
 namespace {
 
-using qoz::host::PenAction;
-using qoz::host::RawInput;
 using qoz::sim::ParsePenScript;
 using qoz::sim::ScriptParse;
 using qoz::sim::ScriptStep;
@@ -23,13 +22,8 @@ std::string Describe(const std::vector<ScriptStep>& steps) {
             text += "W" + std::to_string(step.milliseconds);
         } else if (step.kind == ScriptStep::Kind::Shot) {
             text += "S" + step.shotPath;
-        } else if (step.input.kind == RawInput::Kind::Key) {
-            text += "K" + std::to_string(step.input.virtualKey);
         } else {
-            const char* action = step.input.pen == PenAction::Down   ? "D"
-                                 : step.input.pen == PenAction::Move ? "M"
-                                                                     : "U";
-            text += action + std::to_string(step.input.x) + "," + std::to_string(step.input.y);
+            text += InputText(step.input);
         }
     }
     return text;

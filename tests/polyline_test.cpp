@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr uint32_t kDesktop = qoz::host::kDesktopColour;
-
 class PolylineTest : public WindowSystemTest {
 protected:
     void SetUp() override {
@@ -28,23 +26,23 @@ protected:
 TEST_F(PolylineTest, BorderIsBlackAndTheClientAreaStartsInsideIt) {
     HWND window = CreateTopLevel(0, 0, 240, 320);
     for (auto [x, y] : {std::pair{0, 0}, {239, 0}, {0, 319}, {239, 319}, {120, 0}, {0, 160}})
-        EXPECT_EQ(PixelAt(x, y), kBlackPixel) << x << "," << y;
-    EXPECT_EQ(BlackPixelsIn(1, 1, 239, 319), Pixels{});  // erased white
+        EXPECT_EQ(PixelAt(x, y), black) << x << "," << y;
+    EXPECT_EQ(BlackPixelsIn(1, 1, 239, 319), PixelSet{});  // erased white
     Draw(window, {{0, 0}, {3, 0}});
-    EXPECT_EQ(BlackPixelsIn(1, 1, 239, 319), (Pixels{{1, 1}, {2, 1}, {3, 1}}));
+    EXPECT_EQ(BlackPixelsIn(1, 1, 239, 319), (PixelSet{{1, 1}, {2, 1}, {3, 1}}));
 }
 
 TEST_F(PolylineTest, BresenhamWithoutTheLastPoint) {
     HWND window = CreateTopLevel(0, 0, 240, 320, 0);
     Draw(window, {{10, 10}, {14, 10}, {14, 13}});  // each corner drawn once
     EXPECT_EQ(BlackPixelsIn(0, 0, 240, 320),
-              (Pixels{{10, 10}, {11, 10}, {12, 10}, {13, 10}, {14, 10}, {14, 11}, {14, 12}}));
+              (PixelSet{{10, 10}, {11, 10}, {12, 10}, {13, 10}, {14, 10}, {14, 11}, {14, 12}}));
     Draw(window, {{0, 0}, {5, 2}}, TRUE);
-    EXPECT_EQ(BlackPixelsIn(0, 0, 240, 320), (Pixels{{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 2}}));
+    EXPECT_EQ(BlackPixelsIn(0, 0, 240, 320), (PixelSet{{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 2}}));
     Draw(window, {{30, 0}, {32, 5}}, TRUE);
-    EXPECT_EQ(BlackPixelsIn(0, 0, 240, 320), (Pixels{{30, 0}, {30, 1}, {31, 2}, {31, 3}, {32, 4}}));
+    EXPECT_EQ(BlackPixelsIn(0, 0, 240, 320), (PixelSet{{30, 0}, {30, 1}, {31, 2}, {31, 3}, {32, 4}}));
     Draw(window, {{5, 2}, {0, 0}}, TRUE);  // backwards: the other end is left out
-    EXPECT_EQ(BlackPixelsIn(0, 0, 240, 320), (Pixels{{5, 2}, {4, 2}, {3, 1}, {2, 1}, {1, 0}}));
+    EXPECT_EQ(BlackPixelsIn(0, 0, 240, 320), (PixelSet{{5, 2}, {4, 2}, {3, 1}, {2, 1}, {1, 0}}));
 }
 
 TEST_F(PolylineTest, TargetCrossOfTheFirstTarget) {
@@ -55,7 +53,7 @@ TEST_F(PolylineTest, TargetCrossOfTheFirstTarget) {
         Polyline(dc, down, 2);
         Polyline(dc, up, 2);
     });
-    Pixels expected;
+    PixelSet expected;
     for (int i = 0; i < 10; ++i) {
         expected.insert({1 + 19 + i, 1 + 27 + i});
         expected.insert({1 + 29 - i, 1 + 27 + i});
@@ -75,7 +73,7 @@ TEST_F(PolylineTest, FewerThanTwoPointsOrFarBeyondRangeDrawNothing) {
         POINT far[] = {{0, 9}, {1 << 28, 9}};
         EXPECT_FALSE(Polyline(dc, far, 2));
     });
-    EXPECT_EQ(BlackPixelsIn(1, 1, 239, 319), Pixels{});
+    EXPECT_EQ(BlackPixelsIn(1, 1, 239, 319), PixelSet{});
     // Far off but in range: only the visible part costs anything.
     Draw(window, {{-100000000, 5}, {100000000, 5}});
     EXPECT_EQ(BlackPixelsIn(1, 6, 239, 7).size(), 238u);
@@ -86,9 +84,9 @@ TEST_F(PolylineTest, ClippedToTheClientArea) {
     Draw(window, {{-10, 5}, {100, 5}, {100, 500}});
     for (int x = 0; x < 240; ++x) {
         bool windowRow = x >= 20 && x <= 69;  // border, line, border
-        EXPECT_EQ(PixelAt(x, 26), windowRow ? kBlackPixel : kDesktop) << x;
+        EXPECT_EQ(PixelAt(x, 26), windowRow ? black : desktop) << x;
     }
-    EXPECT_EQ(BlackPixelsIn(0, 71, 240, 320), Pixels{});
+    EXPECT_EQ(BlackPixelsIn(0, 71, 240, 320), PixelSet{});
 }
 
 TEST_F(PolylineTest, ChildrenAndWindowsAboveAreNotDrawnOver) {
@@ -106,16 +104,16 @@ TEST_F(PolylineTest, ChildrenAndWindowsAboveAreNotDrawnOver) {
     UpdateWindow(upper);
     Draw(lower, {{0, 15}, {100, 15}, {100, 60}, {0, 60}});
     for (int x = 0; x < 100; ++x) {
-        EXPECT_EQ(PixelAt(x, 15), (x >= 10 && x < 30) ? 0x808080u : kBlackPixel) << x;
+        EXPECT_EQ(PixelAt(x, 15), (x >= 10 && x < 30) ? 0x808080u : black) << x;
         // The last point, (0, 60), is not drawn; from x 50 on the upper window lies on top.
-        EXPECT_EQ(PixelAt(x, 60), (x > 0 && x < 50) ? kBlackPixel : kWhitePixel) << x;
+        EXPECT_EQ(PixelAt(x, 60), (x > 0 && x < 50) ? black : white) << x;
     }
 }
 
 TEST_F(PolylineTest, ClippedToTheScreen) {
     HWND window = CreateTopLevel(200, 300, 100, 100, 0);
     Draw(window, {{0, 0}, {99, 99}});
-    Pixels expected;
+    PixelSet expected;
     for (int i = 0; i < 20; ++i) expected.insert({200 + i, 300 + i});
     EXPECT_EQ(BlackPixelsIn(0, 0, 240, 320), expected);
 }
@@ -134,7 +132,7 @@ TEST_F(PolylineTest, DrawingOutsideThePendingUpdateIsClipped) {
     RECT corner{0, 0, 10, 10};
     InvalidateRect(window, &corner, FALSE);
     UpdateWindow(window);
-    Pixels expected;
+    PixelSet expected;
     for (int x = 0; x < 10; ++x) expected.insert({x, 5});
     EXPECT_EQ(BlackPixelsIn(0, 0, 240, 320), expected);
 }
@@ -148,8 +146,8 @@ TEST_F(PolylineTest, EraseWithTheClassBrushOnlyWhenAsked) {
     EXPECT_FALSE(fErase);
     InvalidateRect(window, nullptr, TRUE);  // erasing is ORed into the next request
     PaintNow(window, FALSE, [&](HDC, PAINTSTRUCT& paint) { fErase = paint.fErase; });
-    EXPECT_EQ(BlackPixelsIn(1, 1, 239, 319), Pixels{});
-    EXPECT_EQ(PixelAt(11, 11), kWhitePixel);
+    EXPECT_EQ(BlackPixelsIn(1, 1, 239, 319), PixelSet{});
+    EXPECT_EQ(PixelAt(11, 11), white);
     EXPECT_FALSE(fErase);  // the class brush did it
 }
 

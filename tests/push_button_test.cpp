@@ -46,10 +46,10 @@ Ink InkInside(const ButtonBox& box, uint32_t face) {
 
 void ExpectFrame(const ButtonBox& box) {
     for (int x = box.left; x < box.right; ++x) {
-        EXPECT_EQ(PixelAt(x, box.top), kBlackPixel) << x;
-        EXPECT_EQ(PixelAt(x, box.bottom - 1), kBlackPixel) << x;
+        EXPECT_EQ(PixelAt(x, box.top), black) << x;
+        EXPECT_EQ(PixelAt(x, box.bottom - 1), black) << x;
     }
-    for (int y = box.top; y < box.bottom; ++y) EXPECT_EQ(PixelAt(box.left, y), kBlackPixel) << y;
+    for (int y = box.top; y < box.bottom; ++y) EXPECT_EQ(PixelAt(box.left, y), black) << y;
 }
 
 class PushButtonTest : public WindowSystemTest {
@@ -83,7 +83,7 @@ TEST_F(PushButtonTest, FramesAndCentredCaptionsAreDrawn) {
     EXPECT_EQ(warnings.find("qozcal:"), std::string::npos) << warnings;
     for (const ButtonBox& box : {kErase, kExit, kCalibrate}) {
         ExpectFrame(box);
-        Ink ink = InkInside(box, kWhitePixel);
+        Ink ink = InkInside(box, white);
         EXPECT_GT(ink.dark, 10) << box.left;
         EXPECT_GT(ink.count, ink.dark) << box.left;  // anti-aliased edges
         EXPECT_NEAR((ink.left + ink.right + 1) / 2.0, box.centreX, 2.0) << box.left;
@@ -91,7 +91,7 @@ TEST_F(PushButtonTest, FramesAndCentredCaptionsAreDrawn) {
         EXPECT_GE(ink.bottom - ink.top, 7) << box.left;  // about 11-12 pixel glyphs
     }
     // Different captions make different ink: real glyphs, not fallback boxes.
-    EXPECT_NE(InkInside(kErase, kWhitePixel).pattern, InkInside(kExit, kWhitePixel).pattern);
+    EXPECT_NE(InkInside(kErase, white).pattern, InkInside(kExit, white).pattern);
     auto sak = qoz::host::RenderCaption(u"삭", 28, 28);
     auto je = qoz::host::RenderCaption(u"제", 28, 28);
     ASSERT_TRUE(sak && je);
@@ -104,13 +104,13 @@ TEST_F(PushButtonTest, PushedLookIsInverted) {
     ScriptedInput input;
     qoz::host::SetInputSource(&input);
     RunLoopUntilIdle();
-    const int face = InkInside(kExit, kBlackPixel).count;
+    const int face = InkInside(kExit, black).count;
     input.arrived.push_back(qoz::host::RawInput::Pen(qoz::host::PenAction::Down, 145, 16));
     RunLoopUntilIdle();
-    Ink light = InkInside(kExit, kBlackPixel);  // now only the caption is not black
+    Ink light = InkInside(kExit, black);  // now only the caption is not black
     EXPECT_GT(light.count, 10);
     EXPECT_LT(light.count, face / 2);
-    EXPECT_EQ(PixelAt(kErase.left + 2, kErase.top + 2), kWhitePixel);  // the others stay
+    EXPECT_EQ(PixelAt(kErase.left + 2, kErase.top + 2), white);  // the others stay
 }
 
 TEST_F(PushButtonTest, WithoutAFontFramesAreDrawnAndOneWarningIsPrinted) {
@@ -131,7 +131,7 @@ TEST_F(PushButtonTest, WithoutAFontFramesAreDrawnAndOneWarningIsPrinted) {
     EXPECT_EQ(warnings.find("qozcal:", first + 1), std::string::npos) << warnings;
     for (const ButtonBox& box : {kErase, kExit, kCalibrate}) {
         ExpectFrame(box);
-        EXPECT_EQ(InkInside(box, kWhitePixel).count, 0) << box.left;
+        EXPECT_EQ(InkInside(box, white).count, 0) << box.left;
     }
 }
 

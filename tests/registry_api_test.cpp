@@ -10,6 +10,7 @@
 #include "platform/host/advapi32/registry_file.h"
 #include "platform/platform.h"
 #include "tests/support/child_process.h"
+#include "tests/support/environment_override.h"
 #include "tests/support/scratch_environment.h"
 #include "tests/support/settings_values.h"
 
@@ -233,8 +234,7 @@ TEST(RegistryApi, AKeyRemovedBehindAnOpenHandleIsReportedDeleted) {
 
 TEST(RegistryApi, TheFileLocationFollowsTheEnvironmentAtEachCall) {
     ScratchEnvironment scratch;
-    const char* oldHome = getenv("HOME");
-    std::string savedHome = oldHome ? oldHome : "";
+    EnvironmentOverride home("HOME", (scratch.dir() / "home").string());
     EXPECT_EQ(qoz::host::RegistryFilePath(), scratch.registryPath().string());
 
     setenv("QOZCAL_REGISTRY", "", 1);
@@ -246,18 +246,11 @@ TEST(RegistryApi, TheFileLocationFollowsTheEnvironmentAtEachCall) {
     EXPECT_TRUE(fs::is_regular_file(scratch.dir() / "qozcal/registry.reg"));
 
     setenv("XDG_STATE_HOME", "relative/state", 1);
-    setenv("HOME", (scratch.dir() / "home").c_str(), 1);
     EXPECT_EQ(qoz::host::RegistryFilePath(),
               (scratch.dir() / "home/.local/state/qozcal/registry.reg").string());
     unsetenv("XDG_STATE_HOME");
     EXPECT_EQ(qoz::host::RegistryFilePath(),
               (scratch.dir() / "home/.local/state/qozcal/registry.reg").string());
-
-    if (oldHome) {
-        setenv("HOME", savedHome.c_str(), 1);
-    } else {
-        unsetenv("HOME");
-    }
 }
 
 TEST(RegistryApi, MissingFoldersAreCreatedOnTheFirstWriteOnly) {

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "platform/host/advapi32/registry_text.h"
+#include "tests/support/registry_model.h"
 
 using namespace qoz::host;
 
 namespace {
 
-const std::string kHeader = "Windows Registry Editor Version 5.00\n\n";
 const std::string kSection = "[HKEY_CURRENT_USER\\Software\\QozSerial]\n";
 
 std::string Crlf(const std::string& text) {
@@ -26,40 +26,13 @@ std::string Crlf(const std::string& text) {
 
 // UTF-16LE with a byte-order mark, as regedit exports; text is UTF-8.
 std::string Utf16leFile(const std::u16string& text) {
-    std::string out = "\xFF\xFE";
-    for (char16_t c : text) {
-        out += static_cast<char>(c & 0xFF);
-        out += static_cast<char>(c >> 8);
-    }
-    return out;
-}
-
-std::vector<uint8_t> Utf16le(std::u16string_view text) {
-    std::vector<uint8_t> bytes;
-    for (char16_t c : text) {
-        bytes.push_back(static_cast<uint8_t>(c & 0xFF));
-        bytes.push_back(static_cast<uint8_t>(c >> 8));
-    }
-    return bytes;
-}
-
-Registry MustParse(const std::string& text) {
-    ParseResult parsed = ParseRegistry(text);
-    EXPECT_FALSE(parsed.error) << "line " << parsed.error->line << ": " << parsed.error->reason;
-    return std::move(parsed.registry);
-}
-
-const RegistryValue* Lookup(const Registry& registry, std::u16string_view path,
-                            std::u16string_view name) {
-    std::optional<size_t> key = FindKey(registry, *SplitKeyPath(path));
-    return key ? FindValue(registry, *key, name) : nullptr;
+    return "\xFF\xFE" + Utf16leBytes<std::string>(text);
 }
 
 std::u16string Text(const RegistryValue* value) {
     if (!value) return u"(missing)";
     std::u16string text;
-    for (size_t i = 0; i + 1 < value->data.size(); i += 2)
-        text += static_cast<char16_t>(value->data[i] | (value->data[i + 1] << 8));
+    for (size_t i = 0; i + 1 < value->data.size(); i += 2) text += qoz::Utf16leUnit(value->data, i);
     return text;
 }
 
@@ -68,8 +41,8 @@ std::u16string Text(const RegistryValue* value) {
 std::string Calibrate(Registry& registry) {
     size_t key =
         AddKey(registry, *SplitKeyPath(u"HKEY_CURRENT_USER\\Software\\QozSerial"), nullptr);
-    SetValue(registry, key, u"scalex", 1, Utf16le(u"1.12940"));
-    SetValue(registry, key, u"OffsetX", 1, Utf16le(u"-42.16471"));
+    SetValue(registry, key, u"scalex", 1, Utf16leBytes(u"1.12940"));
+    SetValue(registry, key, u"OffsetX", 1, Utf16leBytes(u"-42.16471"));
     AddKey(registry, *SplitKeyPath(u"HKEY_CURRENT_USER\\Software\\New"), nullptr);
     std::string text = FormatRegistry(registry);
     std::optional<std::string> difference = ReadBackDifference(registry, text);
@@ -128,14 +101,14 @@ TEST(RegistryFormats, Regedit4HoldsAnsiTextAndWidensItsStringsAsRegeditDoes) {
         "REGEDIT4\r\n\r\n[K\\\x80]\r\n\"\x81\"=\"\x9F\"\r\n\"path\"=hex(2):25,41,25,00\r\n"
         "\"list\"=hex(7):61,00,00\r\n\"raw\"=hex(1):31,00\r\n\"bin\"=hex:31,00\r\n");
     EXPECT_EQ(Text(Lookup(registry, u"K\\€", u"\u0081")), u"Ÿ");
-    EXPECT_EQ(Lookup(registry, u"K\\€", u"path")->data, Utf16le(std::u16string(u"%A%\0", 4)));
-    EXPECT_EQ(Lookup(registry, u"K\\€", u"list")->data, Utf16le(std::u16string(u"a\0\0", 3)));
-    EXPECT_EQ(Lookup(registry, u"K\\€", u"raw")->data, Utf16le(std::u16string(u"1\0", 2)));
+    EXPECT_EQ(Lookup(registry, u"K\\€", u"path")->data, Utf16leBytes(std::u16string(u"%A%\0", 4)));
+    EXPECT_EQ(Lookup(registry, u"K\\€", u"list")->data, Utf16leBytes(std::u16string(u"a\0\0", 3)));
+    EXPECT_EQ(Lookup(registry, u"K\\€", u"raw")->data, Utf16leBytes(std::u16string(u"1\0", 2)));
     EXPECT_EQ(Lookup(registry, u"K\\€", u"bin")->data, (std::vector<uint8_t>{0x31, 0}));
 
     size_t key = *FindKey(registry, *SplitKeyPath(u"K\\€"));
-    SetValue(registry, key, u"path", 2, Utf16le(std::u16string(u"%B%\0", 4)));
-    SetValue(registry, key, u"text", 1, Utf16le(std::u16string(u"é\0", 2)));
+    SetValue(registry, key, u"path", 2, Utf16leBytes(std::u16string(u"%B%\0", 4)));
+    SetValue(registry, key, u"text", 1, Utf16leBytes(std::u16string(u"é\0", 2)));
     std::string text = FormatRegistry(registry);
     EXPECT_NE(text.find("\"path\"=hex(2):25,42,25,00\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\"text\"=hex(1):e9,00\r\n"), std::string::npos) << text;
@@ -144,7 +117,7 @@ TEST(RegistryFormats, Regedit4HoldsAnsiTextAndWidensItsStringsAsRegeditDoes) {
     // Text or a name Windows-1252 lacks cannot be written at all.
     for (std::u16string_view name : {u"펜", u"hangul"}) {
         Registry changed = registry;
-        SetValue(changed, key, name, 1, Utf16le(name == u"펜" ? u"1" : u"펜"));
+        SetValue(changed, key, name, 1, Utf16leBytes(name == u"펜" ? u"1" : u"펜"));
         EXPECT_EQ(ReadBackDifference(changed, FormatRegistry(changed)),
                   "the value \"" + std::string(name == u"펜" ? "펜" : "hangul") +
                       "\" of K\\€ would not read back the same (a REGEDIT4 file holds "
@@ -233,14 +206,9 @@ TEST(RegistryFormats, WritingKeepsTheRemovalLinesReadAndAddsNone) {
 
 // ---- What cannot be read ------------------------------------------------------------
 
-TEST(RegistryFormats, TextThatIsNotOneOfTheFormatsNamesItsLine) {
-    struct Case {
-        std::string text;
-        size_t line;
-        const char* reason;
-    };
+std::vector<ParseErrorCase> FormatErrors() {
     const std::u16string lone(1, char16_t(0xD800));
-    const Case cases[] = {
+    return {
         {Utf16leFile(u"Windows Registry Editor Version 5.00\r\n") + "x", 2,
          "an odd number of bytes in UTF-16 text"},
         {Utf16leFile(u"REGEDIT4\r\n"), 1,
@@ -257,11 +225,5 @@ TEST(RegistryFormats, TextThatIsNotOneOfTheFormatsNamesItsLine) {
         {kHeader + "[K]\n\"a\"=\"1\"\n\"a\"=-\n\"a\"=\"2\"\n\"A\"=\"3\"\n", 7,
          "the value name \"A\" appears twice in the key"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.reason);
-        ParseResult parsed = ParseRegistry(c.text);
-        ASSERT_TRUE(parsed.error);
-        EXPECT_EQ(parsed.error->line, c.line);
-        EXPECT_EQ(parsed.error->reason, c.reason);
-    }
 }
+INSTANTIATE_TEST_SUITE_P(Rows, ParseErrors, ::testing::ValuesIn(FormatErrors()));

@@ -5,39 +5,17 @@
 #include <vector>
 
 #include "platform/host/advapi32/registry_text.h"
-#include "platform/host/kernel32/case_fold.h"
+#include "platform/host/posix/case_fold.h"
+#include "tests/support/registry_model.h"
 
 using namespace qoz::host;
 
 namespace {
 
-const std::string kHeader = "Windows Registry Editor Version 5.00\n\n";
-
 std::vector<uint8_t> Bytes(std::initializer_list<int> list) {
     std::vector<uint8_t> bytes;
     for (int b : list) bytes.push_back(static_cast<uint8_t>(b));
     return bytes;
-}
-
-std::vector<uint8_t> Utf16le(std::u16string_view text) {
-    std::vector<uint8_t> bytes;
-    for (char16_t c : text) {
-        bytes.push_back(static_cast<uint8_t>(c & 0xFF));
-        bytes.push_back(static_cast<uint8_t>(c >> 8));
-    }
-    return bytes;
-}
-
-Registry MustParse(const std::string& text) {
-    ParseResult parsed = ParseRegistry(text);
-    EXPECT_FALSE(parsed.error) << "line " << parsed.error->line << ": " << parsed.error->reason;
-    return parsed.registry;
-}
-
-const RegistryValue* Lookup(const Registry& registry, std::u16string_view path,
-                            std::u16string_view name) {
-    std::optional<size_t> key = FindKey(registry, *SplitKeyPath(path));
-    return key ? FindValue(registry, *key, name) : nullptr;
 }
 
 std::vector<std::u16string> Path(std::u16string_view path) { return *SplitKeyPath(path); }
@@ -62,7 +40,7 @@ TEST(RegistryText, TheSettingsFileReadsAndWritesBackUnchanged) {
         Lookup(registry, u"HKEY_CURRENT_USER\\Software\\QozSerial", u"ScaleX");
     ASSERT_TRUE(scale);
     EXPECT_EQ(scale->type, 1u);
-    EXPECT_EQ(scale->data, Utf16le(u"1.12940"));
+    EXPECT_EQ(scale->data, Utf16leBytes(u"1.12940"));
     const RegistryValue* flags =
         Lookup(registry, u"HKEY_CURRENT_USER\\Software\\QozSerial", u"Flags");
     ASSERT_TRUE(flags);
@@ -80,7 +58,7 @@ TEST(RegistryText, StringDataIsTheCharactersWithoutATerminatingNul) {
         kHeader + "[K]\n\"OffsetX\"=\"-42.16471\"\n\"Empty\"=\"\"\n\"Name\"=\"펜입력\"\n");
     EXPECT_EQ(Lookup(registry, u"K", u"OffsetX")->data.size(), 18u);
     EXPECT_EQ(Lookup(registry, u"K", u"Empty")->data.size(), 0u);
-    EXPECT_EQ(Lookup(registry, u"K", u"Name")->data, Utf16le(u"펜입력"));
+    EXPECT_EQ(Lookup(registry, u"K", u"Name")->data, Utf16leBytes(u"펜입력"));
 }
 
 TEST(RegistryText, EveryKeyGetsASectionParentsFirstSortedByFoldedName) {
@@ -110,11 +88,11 @@ TEST(RegistryText, RepeatedSectionsMergeKeepingValueOrder) {
 TEST(RegistryText, QuotesAndBackslashesAreEscapedBothWays) {
     Registry registry;
     size_t key = AddKey(registry, Path(u"K"), nullptr);
-    SetValue(registry, key, u"a\\b\"c", 1, Utf16le(u"C:\\dir\\\"x\""));
+    SetValue(registry, key, u"a\\b\"c", 1, Utf16leBytes(u"C:\\dir\\\"x\""));
     std::string text = FormatRegistry(registry);
     EXPECT_EQ(text, kHeader + "[K]\n\"a\\\\b\\\"c\"=\"C:\\\\dir\\\\\\\"x\\\"\"\n\n");
     Registry readBack = MustParse(text);
-    EXPECT_EQ(Lookup(readBack, u"K", u"a\\b\"c")->data, Utf16le(u"C:\\dir\\\"x\""));
+    EXPECT_EQ(Lookup(readBack, u"K", u"a\\b\"c")->data, Utf16leBytes(u"C:\\dir\\\"x\""));
 }
 
 TEST(RegistryText, OnlyCleanTextIsWrittenAsAString) {
@@ -124,14 +102,15 @@ TEST(RegistryText, OnlyCleanTextIsWrittenAsAString) {
         const char* line;
     };
     const Case cases[] = {
-        {1, Utf16le(u"1.5"), "\"v\"=\"1.5\""},
-        {1, Bytes({0x31, 0x00, 0x32}), "\"v\"=hex(1):31,00,32"},                  // odd size
-        {1, Utf16le(std::u16string(u"a\0", 2)), "\"v\"=hex(1):61,00,00,00"},      // NUL
-        {1, Utf16le(u"a\tb"), "\"v\"=hex(1):61,00,09,00,62,00"},                  // control
-        {1, Utf16le(u"\x7f"), "\"v\"=hex(1):7f,00"},                              // DEL
-        {1, Utf16le(std::u16string(1, char16_t(0xD800))), "\"v\"=hex(1):00,d8"},  // lone surrogate
-        {1, Utf16le(u"\U0001F58A"), "\"v\"=\"\xF0\x9F\x96\x8A\""},  // paired surrogates
-        {2, Utf16le(u"x"), "\"v\"=hex(2):78,00"},
+        {1, Utf16leBytes(u"1.5"), "\"v\"=\"1.5\""},
+        {1, Bytes({0x31, 0x00, 0x32}), "\"v\"=hex(1):31,00,32"},                   // odd size
+        {1, Utf16leBytes(std::u16string(u"a\0", 2)), "\"v\"=hex(1):61,00,00,00"},  // NUL
+        {1, Utf16leBytes(u"a\tb"), "\"v\"=hex(1):61,00,09,00,62,00"},              // control
+        {1, Utf16leBytes(u"\x7f"), "\"v\"=hex(1):7f,00"},                          // DEL
+        {1, Utf16leBytes(std::u16string(1, char16_t(0xD800))),
+         "\"v\"=hex(1):00,d8"},                                          // lone surrogate
+        {1, Utf16leBytes(u"\U0001F58A"), "\"v\"=\"\xF0\x9F\x96\x8A\""},  // paired surrogates
+        {2, Utf16leBytes(u"x"), "\"v\"=hex(2):78,00"},
         {4, Bytes({0x78, 0x56, 0x34, 0x12}), "\"v\"=dword:12345678"},
         {4, Bytes({1, 2, 3}), "\"v\"=hex(4):01,02,03"},
         {3, Bytes({0xAB, 0xCD}), "\"v\"=hex(3):ab,cd"},
@@ -169,7 +148,7 @@ TEST(RegistryText, ReaderAcceptsTheUsualVariants) {
     Registry registry = MustParse(text);
     EXPECT_EQ(Lookup(registry, u"K", u"bin")->type, 3u);
     EXPECT_EQ(Lookup(registry, u"K", u"bin")->data, Bytes({0xde, 0xad}));
-    EXPECT_EQ(Lookup(registry, u"K", u"")->data, Utf16le(u"default"));
+    EXPECT_EQ(Lookup(registry, u"K", u"")->data, Utf16leBytes(u"default"));
     EXPECT_EQ(Lookup(registry, u"K", u"short")->data, Bytes({0x2a, 0, 0, 0}));
     EXPECT_EQ(Lookup(registry, u"K", u"long")->type, 7u);
     EXPECT_EQ(Lookup(registry, u"K", u"long")->data, Bytes({0x61, 0, 0, 0, 0, 0}));
@@ -201,7 +180,7 @@ TEST(RegistryText, NamesMatchWithoutCaseAndKeepTheirFirstSpelling) {
     bool created = true;
     size_t key = AddKey(registry, Path(u"hkey_current_user\\SOFTWARE\\qozserial"), &created);
     EXPECT_FALSE(created);
-    SetValue(registry, key, u"SCALEX", 1, Utf16le(u"1.12940"));
+    SetValue(registry, key, u"SCALEX", 1, Utf16leBytes(u"1.12940"));
     EXPECT_EQ(FormatRegistry(registry), kHeader +
                                             "[HKEY_CURRENT_USER\\Software\\QozSerial]\n"
                                             "\"ScaleX\"=\"1.12940\"\n"
@@ -214,16 +193,11 @@ TEST(RegistryText, NamesMatchWithoutCaseAndKeepTheirFirstSpelling) {
 
 // ---- Errors ---------------------------------------------------------------------
 
-TEST(RegistryText, EveryParseErrorNamesItsLine) {
-    struct Case {
-        std::string text;
-        size_t line;
-        const char* reason;
-    };
+std::vector<ParseErrorCase> TextErrors() {
     const std::string big(300, 'x');
     std::string deep = "[A";
     for (int i = 0; i < 512; ++i) deep += "\\b";
-    const Case cases[] = {
+    return {
         {"\xEF\xBB\xBF", 1, "missing header"},
         {"\n", 1, "missing header"},
         {"[HKEY_CURRENT_USER]\n", 1, "missing header"},
@@ -281,14 +255,8 @@ TEST(RegistryText, EveryParseErrorNamesItsLine) {
         {kHeader + "[K]\n\"a\"=\"\xFF\"\n", 4, "invalid UTF-8"},
         {kHeader + "[K]\n\"a\"=\"\xC0\xAF\"\n", 4, "invalid UTF-8"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text.substr(0, 120));
-        ParseResult parsed = ParseRegistry(c.text);
-        ASSERT_TRUE(parsed.error);
-        EXPECT_EQ(parsed.error->line, c.line);
-        EXPECT_EQ(parsed.error->reason, c.reason);
-    }
 }
+INSTANTIATE_TEST_SUITE_P(Rows, ParseErrors, ::testing::ValuesIn(TextErrors()));
 
 TEST(RegistryText, HostileInputFailsCleanly) {
     const std::string longLine(10 * 1024 * 1024, 'a');

@@ -5,11 +5,11 @@
 
 #include "platform/host/kernel32/clock.h"
 #include "platform/host/simulator/script_player.h"
+#include "tests/support/input_text.h"
 
 namespace {
 
 using qoz::host::NowMilliseconds;
-using qoz::host::PenAction;
 using qoz::host::RawInput;
 using qoz::host::WaitMilliseconds;
 using qoz::sim::ScriptPlayer;
@@ -44,20 +44,15 @@ protected:
 };
 
 std::string Describe(const std::optional<RawInput>& input) {
-    if (!input) return "none";
-    if (input->kind == RawInput::Kind::Key) return "key " + std::to_string(input->virtualKey);
-    const char* action = input->pen == PenAction::Down   ? "down"
-                         : input->pen == PenAction::Move ? "move"
-                                                         : "up";
-    return std::string(action) + " " + std::to_string(input->x) + " " + std::to_string(input->y);
+    return input ? InputText(*input) : "none";
 }
 
 TEST_F(ScriptPlayback, HandsOverInputWithoutWaitsAtOnceAndInOrder) {
     ScriptPlayer player(Steps("stroke 1 2 3 4\nkey\n"), log.Writer());
-    EXPECT_EQ(Describe(player.PollInput()), "down 1 2");
-    EXPECT_EQ(Describe(player.PollInput()), "move 3 4");
-    EXPECT_EQ(Describe(player.PollInput()), "up 3 4");
-    EXPECT_EQ(Describe(player.PollInput()), "key 32");
+    EXPECT_EQ(Describe(player.PollInput()), "D1,2");
+    EXPECT_EQ(Describe(player.PollInput()), "M3,4");
+    EXPECT_EQ(Describe(player.PollInput()), "U3,4");
+    EXPECT_EQ(Describe(player.PollInput()), "K32");
     EXPECT_EQ(Describe(player.PollInput()), "none");
     EXPECT_TRUE(player.Finished());
     EXPECT_EQ(Describe(player.WaitInput()), "none");
@@ -66,15 +61,15 @@ TEST_F(ScriptPlayback, HandsOverInputWithoutWaitsAtOnceAndInOrder) {
 
 TEST_F(ScriptPlayback, HoldsInputBackUntilItsWaitHasPassed) {
     ScriptPlayer player(Steps("tap 1 1\nwait 700\ntap 2 2\n"), log.Writer());
-    EXPECT_EQ(Describe(player.PollInput()), "down 1 1");
-    EXPECT_EQ(Describe(player.PollInput()), "up 1 1");
+    EXPECT_EQ(Describe(player.PollInput()), "D1,1");
+    EXPECT_EQ(Describe(player.PollInput()), "U1,1");
     EXPECT_EQ(Describe(player.PollInput()), "none");
     WaitMilliseconds(699);
     EXPECT_EQ(Describe(player.PollInput()), "none");
     EXPECT_FALSE(player.Finished());
-    EXPECT_EQ(Describe(player.WaitInput()), "down 2 2");
+    EXPECT_EQ(Describe(player.WaitInput()), "D2,2");
     EXPECT_EQ(Elapsed(), 700u);
-    EXPECT_EQ(Describe(player.PollInput()), "up 2 2");
+    EXPECT_EQ(Describe(player.PollInput()), "U2,2");
 }
 
 TEST_F(ScriptPlayback, CountsWaitsFromTheScriptsStartNotFromWhenInputWasTaken) {
@@ -84,27 +79,27 @@ TEST_F(ScriptPlayback, CountsWaitsFromTheScriptsStartNotFromWhenInputWasTaken) {
     player.PollInput();
     player.PollInput();
     WaitMilliseconds(500);
-    EXPECT_EQ(Describe(player.WaitInput()), "down 2 2");
+    EXPECT_EQ(Describe(player.WaitInput()), "D2,2");
     EXPECT_EQ(Elapsed(), 700u);
     // A program slower than the script gets what is overdue at once.
     WaitMilliseconds(2000);
-    EXPECT_EQ(Describe(player.PollInput()), "up 2 2");
-    EXPECT_EQ(Describe(player.PollInput()), "key 32");
+    EXPECT_EQ(Describe(player.PollInput()), "U2,2");
+    EXPECT_EQ(Describe(player.PollInput()), "K32");
     EXPECT_EQ(Elapsed(), 2700u);
 }
 
 TEST_F(ScriptPlayback, TakesShotsOnlyWhenTheProgramIsIdle) {
     ScriptPlayer player(Steps("tap 1 1\nshot a.png\ntap 2 2\nwait 50\nshot b.png\nshot c.png\n"),
                         log.Writer());
-    EXPECT_EQ(Describe(player.PollInput()), "down 1 1");
-    EXPECT_EQ(Describe(player.PollInput()), "up 1 1");
+    EXPECT_EQ(Describe(player.PollInput()), "D1,1");
+    EXPECT_EQ(Describe(player.PollInput()), "U1,1");
     // The tap behind the shot waits until the shot shows the first tap's
     // effect.
     EXPECT_EQ(Describe(player.PollInput()), "none");
     EXPECT_TRUE(log.shots.empty());
-    EXPECT_EQ(Describe(player.WaitInput()), "down 2 2");
+    EXPECT_EQ(Describe(player.WaitInput()), "D2,2");
     EXPECT_EQ(log.shots, std::vector<std::string>{"a.png@0"});
-    EXPECT_EQ(Describe(player.PollInput()), "up 2 2");
+    EXPECT_EQ(Describe(player.PollInput()), "U2,2");
     EXPECT_EQ(Describe(player.PollInput()), "none");
     EXPECT_FALSE(player.Finished());
     EXPECT_EQ(Describe(player.WaitInput()), "none");
@@ -132,7 +127,7 @@ TEST_F(ScriptPlayback, ResumesAfterItsWaitWasInterrupted) {
     EXPECT_FALSE(player.Finished());
     EXPECT_TRUE(log.shots.empty());
     EXPECT_EQ(Elapsed(), 0u);
-    EXPECT_EQ(Describe(player.WaitInput()), "down 5 6");
+    EXPECT_EQ(Describe(player.WaitInput()), "D5,6");
     EXPECT_EQ(log.shots, std::vector<std::string>{"a.png@100"});
 }
 
@@ -141,7 +136,7 @@ TEST(ScriptPlaybackRealTime, SleepsThroughWaits) {
     uint64_t start = NowMilliseconds();
     ScriptPlayer player(qoz::sim::ParsePenScript("wait 30\nkey a\n").steps, [](auto&) {});
     EXPECT_EQ(Describe(player.PollInput()), "none");
-    EXPECT_EQ(Describe(player.WaitInput()), "key 65");
+    EXPECT_EQ(Describe(player.WaitInput()), "K65");
     EXPECT_GE(NowMilliseconds() - start, 30u);
 }
 

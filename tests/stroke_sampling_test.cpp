@@ -17,19 +17,17 @@ protected:
     }
 };
 
-TEST_F(StrokeSampling, PenEventsFillTheRingAndTrackTheDrawnLength) {
-    BeginStroke(At(10, 20));
-    EXPECT_EQ(strokeIndex, 0);
-    EXPECT_EQ(strokeLength, 0);
-    ExtendStroke(At(11, 21));
-    ExtendStroke(At(12, 22));
-    EXPECT_EQ(strokeIndex, 2);
-    EXPECT_EQ(strokeLength, 2);
-    EndStroke(At(13, 23));
-    EXPECT_EQ(strokeIndex, 3);
-    EXPECT_EQ(strokeLength, 3);
-    EXPECT_EQ(strokePoints[0].x, 10);
-    EXPECT_EQ(strokePoints[3].y, 23);
+TEST_F(StrokeSampling, EachPenEventStoresTheNextPositionAndThePadDrawsOneSegmentMore) {
+    void (*const events[])(LPARAM) = {BeginStroke, ExtendStroke, ExtendStroke, EndStroke};
+    for (int i = 0; i < 4; ++i) {
+        events[i](At(10 + i, 20 + i));
+        EXPECT_EQ(strokeIndex, i) << "event " << i;
+        EXPECT_EQ(strokeLength, i) << "event " << i;
+    }
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(strokePoints[i].x, 10 + i);
+        EXPECT_EQ(strokePoints[i].y, 20 + i);
+    }
 }
 
 TEST_F(StrokeSampling, PositionsUnpackAsUnsignedSixteenBitHalves) {

@@ -6,6 +6,7 @@
 
 #include "platform/host/simulator/reference_driver.h"
 #include "platform/host/simulator/touch_panel.h"
+#include "tests/support/calibration_events.h"
 #include "tests/support/scratch_environment.h"
 #include "tests/support/settings_values.h"
 
@@ -108,9 +109,8 @@ TEST(ReferenceDriverEvents, RawFromTheStartEventAndReloadedSettingsFromTheEnd) {
     EXPECT_FALSE(driver.Raw());
     EXPECT_EQ(driver.Settings().scaleX, 1) << "neutral without a settings key";
 
-    HANDLE start = CreateEventW(nullptr, FALSE, FALSE, TEXT("CALSTARTEVENT"));
-    HANDLE end = CreateEventW(nullptr, FALSE, FALSE, TEXT("CALENDEVENT"));
-    EventModify(start, EVENT_SET);
+    CalibrationEvents events;
+    EventModify(events.start, EVENT_SET);
     driver.TakeEvents();
     EXPECT_TRUE(driver.Raw());
     POINT delivered = driver.Deliver({858, 906});
@@ -124,14 +124,12 @@ TEST(ReferenceDriverEvents, RawFromTheStartEventAndReloadedSettingsFromTheEnd) {
     SetTextValue(key, u"OFFSETX", u"-42.16471");
     SetTextValue(key, u"OFFSETY", u"not a number");
     RegCloseKey(key);
-    EventModify(end, EVENT_SET);
+    EventModify(events.end, EVENT_SET);
     driver.TakeEvents();
     EXPECT_FALSE(driver.Raw());
     EXPECT_EQ(driver.Settings().scaleX, 1.12940);
     EXPECT_EQ(driver.Settings().offsetY, 0) << "a value that is not a number stays neutral";
     EXPECT_EQ(driver.Deliver({858, 906}).x, 217);
-    CloseHandle(start);
-    CloseHandle(end);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "platform/host/kernel32/clock.h"
 #include "platform/host/user32/window_system.h"
 #include "platform/host/user32/window_table.h"
+#include "tests/support/calibration_events.h"
 #include "tests/support/call_trace.h"
 #include "tests/support/scratch_environment.h"
 #include "tests/support/screen_checks.h"
@@ -33,13 +35,11 @@ protected:
         auto windows = WindowsInCreationOrder();
         ASSERT_EQ(windows.size(), 4u);
         for (int i = 0; i < 3; ++i) buttons[i] = windows[i + 1];
-        startListener = CreateEventW(nullptr, FALSE, FALSE, u"CALSTARTEVENT");
-        endListener = CreateEventW(nullptr, FALSE, FALSE, u"CALENDEVENT");
+        listeners.emplace();
         ClearCallTrace();
     }
     void TearDown() override {
-        CloseHandle(startListener);
-        CloseHandle(endListener);
+        listeners.reset();
         qoz::host::ResetWindowSystemForTesting();
         qoz::host::UseVirtualTime(false);
     }
@@ -56,20 +56,18 @@ protected:
         SendMessageW(main, WM_LBUTTONUP, 0, MAKELPARAM(70, 100));
     }
     // What the client area shows, in screen pixels, the buttons' place included.
-    static Pixels ClientBlack() { return BlackPixelsIn(1, 1, 239, 319); }
+    static PixelSet ClientBlack() { return BlackPixelsIn(1, 1, 239, 319); }
     bool ButtonsShown() const {
         int shown = 0;
         for (auto* button : buttons) shown += qoz::host::IsShown(*button) ? 1 : 0;
         EXPECT_TRUE(shown == 0 || shown == 3) << shown << " of 3 buttons shown";
         return shown == 3;
     }
-    static bool WasSet(HANDLE event) { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
 
     ScratchEnvironment scratch;
     HWND main = nullptr;
     qoz::host::Window* buttons[3] = {};
-    HANDLE startListener = nullptr;
-    HANDLE endListener = nullptr;
+    std::optional<CalibrationEvents> listeners;  // opened after the program's start-up
 };
 
 TEST_F(WindowProcedure, StartUpSeedsTheSettingsAndShowsTheButtonsAtTheirPlaces) {
@@ -97,13 +95,13 @@ TEST_F(WindowProcedure, StartUpSeedsTheSettingsAndShowsTheButtonsAtTheirPlaces) 
 }
 
 TEST_F(WindowProcedure, TheCalibrationButtonHidesTheButtonsAndSignalsTheStart) {
-    EXPECT_FALSE(WasSet(startListener));
+    EXPECT_FALSE(WasSet(listeners->start));
     Command(ID_CALIBRATE);
     EXPECT_EQ(calibrating, 1);
     EXPECT_EQ(sampleIndex, 0);
     EXPECT_FALSE(ButtonsShown());
-    EXPECT_TRUE(WasSet(startListener));
-    EXPECT_FALSE(WasSet(startListener)) << "automatic reset: one press releases one wait";
+    EXPECT_TRUE(WasSet(listeners->start));
+    EXPECT_FALSE(WasSet(listeners->start)) << "automatic reset: one press releases one wait";
 }
 
 TEST_F(WindowProcedure, AKeyReleaseStartsOrRestartsCalibrationWithoutTheStartEvent) {
@@ -118,7 +116,7 @@ TEST_F(WindowProcedure, AKeyReleaseStartsOrRestartsCalibrationWithoutTheStartEve
     SendMessageW(main, WM_KEYUP, 'A', 0);
     EXPECT_EQ(sampleIndex, 0);
     EXPECT_EQ(calibrating, 1);
-    EXPECT_FALSE(WasSet(startListener));
+    EXPECT_FALSE(WasSet(listeners->start));
 }
 
 TEST_F(WindowProcedure, AnyCommandEndsCalibrationAndAnUnknownOneLeavesTheButtonsHidden) {
@@ -133,7 +131,7 @@ TEST_F(WindowProcedure, AnyCommandEndsCalibrationAndAnUnknownOneLeavesTheButtons
 
 TEST_F(WindowProcedure, OnlyTheFifthTapPublishesThenThePadComesBack) {
     Command(ID_CALIBRATE);
-    ASSERT_TRUE(WasSet(startListener));
+    ASSERT_TRUE(WasSet(listeners->start));
     std::string seeded = scratch.registryText();
     uint64_t before = qoz::host::NowMilliseconds();
     for (int tap = 0; tap < 4; ++tap) {
@@ -142,13 +140,13 @@ TEST_F(WindowProcedure, OnlyTheFifthTapPublishesThenThePadComesBack) {
         EXPECT_EQ(calibrating, 1);
     }
     EXPECT_EQ(scratch.debugLog(), kSeedLines);
-    EXPECT_FALSE(WasSet(endListener));
+    EXPECT_FALSE(WasSet(listeners->end));
 
     Tap(120, 160);
     EXPECT_EQ(qoz::host::NowMilliseconds() - before, 5u * 500u) << "a 500 ms pause per tap";
     EXPECT_EQ(calibrating, 0);
     EXPECT_TRUE(ButtonsShown());
-    EXPECT_TRUE(WasSet(endListener));
+    EXPECT_TRUE(WasSet(listeners->end));
     EXPECT_EQ(scratch.debugLog(), kSeedLines +
                                       "Calibrate1Dimension : Scale = [99 99] Offset = [0 0]\r\n"
                                       "Completes Calibration ..........r\n");
@@ -186,7 +184,7 @@ TEST_F(WindowProcedure, AStrokeHeldAfterOneMoveDrawsNothingUntilItsPenUp) {
     SendMessageW(main, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 100));
     SendMessageW(main, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(60, 100));
     RunLoopUntilIdle();
-    EXPECT_EQ(BlackPixelsIn(1, 32, 239, 319), Pixels{});
+    EXPECT_EQ(BlackPixelsIn(1, 32, 239, 319), PixelSet{});
     SendMessageW(main, WM_LBUTTONUP, 0, MAKELPARAM(70, 100));
     RunLoopUntilIdle();
     EXPECT_EQ(BlackPixelsIn(1, 32, 239, 319),
@@ -199,7 +197,7 @@ TEST_F(WindowProcedure, AfterEraseARepaintThePlatformAsksForDrawsNothing) {
     RunLoopUntilIdle();
     InvalidateRect(main, nullptr, TRUE);  // as when something that covered it goes away
     RunLoopUntilIdle();
-    EXPECT_EQ(BlackPixelsIn(1, 32, 239, 319), Pixels{});
+    EXPECT_EQ(BlackPixelsIn(1, 32, 239, 319), PixelSet{});
 }
 
 TEST_F(WindowProcedure, PadStrokesNeverSampleOrPause) {

@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr uint32_t kDesktop = qoz::host::kDesktopColour;
-
 class WindowTableTest : public WindowSystemTest {
 protected:
     void SetUp() override {
@@ -46,30 +44,30 @@ TEST_F(WindowTableTest, TheProgramWindowStays240By320OnAWideScreen) {
     ProgramWindows windows = CreateProgramWindows();  // at CW_USEDEFAULT, then placed
     ASSERT_NE(windows.main, nullptr);
     RunLoopUntilIdle();
-    EXPECT_EQ(PixelAt(239, 100), kBlackPixel);  // its right border
-    EXPECT_EQ(PixelAt(238, 100), kWhitePixel);
-    EXPECT_EQ(PixelAt(240, 100), kDesktop);
-    EXPECT_EQ(PixelAt(319, 0), kDesktop);
-    EXPECT_EQ(PixelAt(1, 239), kWhitePixel);   // the rest lies below the screen
-    EXPECT_EQ(PixelAt(161, 2), kBlackPixel);   // the Calibration button's frame...
-    EXPECT_EQ(PixelAt(238, 10), kWhitePixel);  // ...cut at the client area's edge
+    EXPECT_EQ(PixelAt(239, 100), black);  // its right border
+    EXPECT_EQ(PixelAt(238, 100), white);
+    EXPECT_EQ(PixelAt(240, 100), desktop);
+    EXPECT_EQ(PixelAt(319, 0), desktop);
+    EXPECT_EQ(PixelAt(1, 239), white);   // the rest lies below the screen
+    EXPECT_EQ(PixelAt(161, 2), black);   // the Calibration button's frame...
+    EXPECT_EQ(PixelAt(238, 10), white);  // ...cut at the client area's edge
 }
 
 TEST_F(WindowTableTest, SetWindowPosHonoursItsFlags) {
     EXPECT_FALSE(SetWindowPos(nullptr, HWND_TOPMOST, 0, 0, 10, 10, 0));
     HWND window = Create(u"", WS_VISIBLE | WS_BORDER, 10, 10, 50, 50);
     RunLoopUntilIdle();
-    EXPECT_EQ(PixelAt(10, 10), kBlackPixel);
+    EXPECT_EQ(PixelAt(10, 10), black);
     EXPECT_TRUE(SetWindowPos(window, HWND_TOPMOST, 100, 100, 20, 20, SWP_NOSIZE));
     RunLoopUntilIdle();
-    EXPECT_EQ(PixelAt(10, 10), kDesktop);
-    EXPECT_EQ(PixelAt(30, 30), kDesktop);
-    EXPECT_EQ(PixelAt(149, 149), kBlackPixel);
-    EXPECT_EQ(PixelAt(148, 148), kWhitePixel);
+    EXPECT_EQ(PixelAt(10, 10), desktop);
+    EXPECT_EQ(PixelAt(30, 30), desktop);
+    EXPECT_EQ(PixelAt(149, 149), black);
+    EXPECT_EQ(PixelAt(148, 148), white);
     EXPECT_TRUE(SetWindowPos(window, HWND_TOPMOST, 0, 0, 20, 20, SWP_NOMOVE));
     RunLoopUntilIdle();
-    EXPECT_EQ(PixelAt(119, 119), kBlackPixel);
-    EXPECT_EQ(PixelAt(149, 149), kDesktop);
+    EXPECT_EQ(PixelAt(119, 119), black);
+    EXPECT_EQ(PixelAt(149, 149), desktop);
 }
 
 TEST_F(WindowTableTest, ATopmostWindowStaysAboveLaterWindows) {
@@ -77,36 +75,36 @@ TEST_F(WindowTableTest, ATopmostWindowStaysAboveLaterWindows) {
     SetWindowPos(first, HWND_TOPMOST, 0, 0, 100, 100, 0);
     Create(u"", WS_VISIBLE | WS_BORDER, 50, 50, 100, 100);
     RunLoopUntilIdle();
-    EXPECT_EQ(PixelAt(99, 70), kBlackPixel);  // the first one's right border
-    EXPECT_EQ(PixelAt(70, 50), kWhitePixel);  // the second's top border is covered
-    EXPECT_EQ(PixelAt(120, 50), kBlackPixel);
+    EXPECT_EQ(PixelAt(99, 70), black);  // the first one's right border
+    EXPECT_EQ(PixelAt(70, 50), white);  // the second's top border is covered
+    EXPECT_EQ(PixelAt(120, 50), black);
     // Without topmost, the later window is the upper one.
     Create(u"", WS_VISIBLE | WS_BORDER, 100, 100, 100, 100);
     RunLoopUntilIdle();
-    EXPECT_EQ(PixelAt(120, 100), kBlackPixel);  // the third's top border, over the second
+    EXPECT_EQ(PixelAt(120, 100), black);  // the third's top border, over the second
 }
 
 TEST_F(WindowTableTest, ShowingAndHidingRepaintWhatIsUncovered) {
     HWND window = Create(u"", WS_BORDER, 0, 0, 50, 50);
     RunLoopUntilIdle();
     EXPECT_TRUE(messageLog.empty());  // created hidden: not painted
-    EXPECT_EQ(PixelAt(0, 0), kDesktop);
+    EXPECT_EQ(PixelAt(0, 0), desktop);
     EXPECT_FALSE(ShowWindow(window, SW_SHOW));
-    EXPECT_EQ(PixelAt(0, 0), kBlackPixel);  // the border at once
+    EXPECT_EQ(PixelAt(0, 0), black);  // the border at once
     RunLoopUntilIdle();
     EXPECT_TRUE(SequenceMatches(MessagesTo(window), {{WM_PAINT}}));
-    EXPECT_EQ(PixelAt(10, 10), kWhitePixel);
+    EXPECT_EQ(PixelAt(10, 10), white);
     EXPECT_TRUE(ShowWindow(window, SW_SHOW));
     EXPECT_TRUE(ShowWindow(window, SW_HIDE));
     EXPECT_FALSE(ShowWindow(window, SW_HIDE));
-    EXPECT_EQ(PixelAt(0, 0), kDesktop);
-    EXPECT_EQ(PixelAt(10, 10), kDesktop);
+    EXPECT_EQ(PixelAt(0, 0), desktop);
+    EXPECT_EQ(PixelAt(10, 10), desktop);
 }
 
 TEST_F(WindowTableTest, HidingAChildRepaintsTheParentBeneathWithErasing) {
     ProgramWindows windows = CreateProgramWindows();
     RunLoopUntilIdle();
-    EXPECT_EQ(PixelAt(101, 2), kBlackPixel);  // the erase button's frame
+    EXPECT_EQ(PixelAt(101, 2), black);  // the erase button's frame
     RECT painted{};
     BOOL fErase = TRUE;
     paintHandler = [&](HWND window) {
@@ -124,11 +122,11 @@ TEST_F(WindowTableTest, HidingAChildRepaintsTheParentBeneathWithErasing) {
               (std::vector<LONG>{100, 1, 130, 31}));
     EXPECT_FALSE(fErase);  // erased with the white class brush
     for (int y = 2; y < 32; ++y)
-        for (int x = 101; x < 131; ++x) ASSERT_EQ(PixelAt(x, y), kWhitePixel) << x << "," << y;
-    EXPECT_EQ(PixelAt(131, 2), kBlackPixel);  // the exit button is still there
+        for (int x = 101; x < 131; ++x) ASSERT_EQ(PixelAt(x, y), white) << x << "," << y;
+    EXPECT_EQ(PixelAt(131, 2), black);  // the exit button is still there
     ShowWindow(windows.erase, SW_SHOW);
     RunLoopUntilIdle();
-    EXPECT_EQ(PixelAt(101, 2), kBlackPixel);
+    EXPECT_EQ(PixelAt(101, 2), black);
 }
 
 }  // namespace

@@ -17,7 +17,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-#include "platform/host/kernel32/standard_descriptors.h"
+#include "platform/host/posix/standard_descriptors.h"
 #endif
 
 namespace {

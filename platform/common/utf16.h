@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qoz {
 
@@ -42,5 +44,25 @@ std::string Utf16ToUtf8(std::u16string_view text);
 // Empty when the bytes are not well-formed UTF-8 (overlong forms, surrogates
 // and code points above U+10FFFF are rejected).
 std::optional<std::u16string> Utf8ToUtf16(std::string_view bytes);
+
+// UTF-16 code units as little-endian byte pairs, the way Windows keeps text in
+// files and registry values; Bytes is std::vector<uint8_t> or std::string.
+template <typename Bytes = std::vector<uint8_t>>
+Bytes Utf16leBytes(std::u16string_view text) {
+    Bytes bytes;
+    bytes.reserve(text.size() * 2);
+    for (char16_t unit : text) {
+        bytes.push_back(static_cast<typename Bytes::value_type>(unit & 0xFF));
+        bytes.push_back(static_cast<typename Bytes::value_type>(unit >> 8));
+    }
+    return bytes;
+}
+
+// The code unit whose two bytes start at bytes[at].
+template <typename Bytes>
+char16_t Utf16leUnit(const Bytes& bytes, size_t at) {
+    return static_cast<char16_t>(static_cast<uint8_t>(bytes[at]) |
+                                 static_cast<uint8_t>(bytes[at + 1]) << 8);
+}
 
 }  // namespace qoz

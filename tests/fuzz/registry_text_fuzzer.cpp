@@ -12,8 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/common/utf16.h"
 #include "platform/host/advapi32/registry_text.h"
-#include "platform/host/kernel32/case_fold.h"
+#include "platform/host/posix/case_fold.h"
 
 namespace {
 
@@ -75,15 +76,6 @@ void CompareKeys(const Registry& left, size_t a, const Registry& right, size_t b
     }
 }
 
-std::vector<uint8_t> Utf16le(std::u16string_view text) {
-    std::vector<uint8_t> bytes;
-    for (char16_t c : text) {
-        bytes.push_back(static_cast<uint8_t>(c & 0xFF));
-        bytes.push_back(static_cast<uint8_t>(c >> 8));
-    }
-    return bytes;
-}
-
 void CheckChangesReadBack(Registry registry) {
     size_t edited = 0;
     for (size_t key = 1; key < registry.keys.size() && edited < 64; ++key) {
@@ -91,7 +83,7 @@ void CheckChangesReadBack(Registry registry) {
         ++edited;
         if (!registry.keys[key].values.empty()) {
             std::u16string name = registry.keys[key].values.front().name;
-            SetValue(registry, key, name, 1, Utf16le(u"1.12940"));
+            SetValue(registry, key, name, 1, qoz::Utf16leBytes(u"1.12940"));
         }
         SetValue(registry, key, u"QozAdded", 4, {0x2a, 0, 0, 0});
         std::vector<std::u16string> path;
@@ -99,7 +91,7 @@ void CheckChangesReadBack(Registry registry) {
             path.insert(path.begin(), registry.keys[k].name);
         if (path.size() < kMaxKeyDepth) {
             path.push_back(u"QozNew");
-            SetValue(registry, AddKey(registry, path, nullptr), u"", 1, Utf16le(u"0"));
+            SetValue(registry, AddKey(registry, path, nullptr), u"", 1, qoz::Utf16leBytes(u"0"));
         }
     }
     std::string written = FormatRegistry(registry);

@@ -2,24 +2,16 @@
 // window's client area are black, and whether two images agree.
 #pragma once
 
-#include <cstdint>
-#include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "tests/support/pixels.h"
 #include "tests/support/png_image.h"
 #include "tests/support/scratch_environment.h"
-
-constexpr uint32_t white = 0xFFFFFF;
-constexpr uint32_t black = 0x000000;
 
 // The screenshot NAME that a run wrote in the scratch folder; an empty image
 // if there is none.
 PngImage Shot(const ScratchEnvironment& scratch, const std::string& name);
-
-using Pixel = std::pair<int, int>;  // screen x, y
-using PixelSet = std::set<Pixel>;
 
 struct Area {
     int left, top, right, bottom;  // screen pixels, inclusive

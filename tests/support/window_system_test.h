@@ -8,16 +8,15 @@
 #include <deque>
 #include <functional>
 #include <optional>
-#include <set>
-#include <utility>
 
 #include "app/main_window.h"
-#include "platform/host/screen.h"
-#include "platform/host/screen_input.h"
+#include "platform/host/gdi32/screen.h"
+#include "platform/host/shell.h"
 #include "platform/host/user32/window_system.h"
 #include "platform/host/user32/window_table.h"
 #include "platform/platform.h"
 #include "tests/support/message_log.h"
+#include "tests/support/pixels.h"
 #include "tests/support/program_session.h"
 
 // Input that has "arrived" is handed out by PollInput; the rest only when
@@ -43,20 +42,18 @@ private:
     }
 };
 
+// The colour of the screen where no window lies.
+inline constexpr uint32_t desktop = qoz::host::kDesktopColour;
+
 inline uint32_t PixelAt(int x, int y) {
     return qoz::host::ScreenPixels()[size_t(y) * size_t(qoz::host::ScreenWidth()) + size_t(x)];
 }
 
-inline constexpr uint32_t kBlackPixel = 0x000000;
-inline constexpr uint32_t kWhitePixel = 0xFFFFFF;
-
-using Pixels = std::set<std::pair<int, int>>;
-
-inline Pixels BlackPixelsIn(int left, int top, int right, int bottom) {
-    Pixels found;
+inline PixelSet BlackPixelsIn(int left, int top, int right, int bottom) {
+    PixelSet found;
     for (int y = top; y < bottom; ++y)
         for (int x = left; x < right; ++x)
-            if (PixelAt(x, y) == kBlackPixel) found.insert({x, y});
+            if (PixelAt(x, y) == black) found.insert({x, y});
     return found;
 }
 

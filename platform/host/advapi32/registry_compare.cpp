@@ -6,7 +6,7 @@
 
 #include "platform/common/utf16.h"
 #include "platform/host/advapi32/registry_text.h"
-#include "platform/host/kernel32/case_fold.h"
+#include "platform/host/posix/case_fold.h"
 
 namespace qoz::host {
 

@@ -23,11 +23,6 @@ bool FirstLineIsRegedit4(std::string_view bytes) {
     return line == kRegedit4Header;
 }
 
-char16_t Utf16leUnit(std::string_view bytes, size_t at) {
-    return static_cast<char16_t>(static_cast<uint8_t>(bytes[at]) |
-                                 (static_cast<uint8_t>(bytes[at + 1]) << 8));
-}
-
 }  // namespace
 
 TextEncoding DetectEncoding(std::string_view bytes) {
@@ -107,10 +102,7 @@ std::optional<std::u16string> DecodeLine(std::string_view bytes, TextEncoding en
 void AppendEncoded(std::string& out, std::u16string_view text, TextEncoding encoding) {
     switch (encoding) {
         case TextEncoding::Utf16le:
-            for (char16_t c : text) {
-                out += static_cast<char>(c & 0xFF);
-                out += static_cast<char>(c >> 8);
-            }
+            out += Utf16leBytes<std::string>(text);
             return;
         case TextEncoding::Windows1252:
             for (char16_t c : text) out += static_cast<char>(ToWindows1252(c).value_or('?'));

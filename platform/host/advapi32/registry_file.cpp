@@ -11,10 +11,10 @@
 #include <optional>
 
 #include "platform/host/advapi32/registry_file_cache.h"
-#include "platform/host/kernel32/patient_lock.h"
-#include "platform/host/kernel32/private_folder.h"
-#include "platform/host/kernel32/problem_report.h"
-#include "platform/host/kernel32/unique_fd.h"
+#include "platform/host/posix/patient_lock.h"
+#include "platform/host/posix/private_folder.h"
+#include "platform/host/posix/problem_report.h"
+#include "platform/host/posix/unique_fd.h"
 
 namespace qoz::host {
 

@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 
-#include "platform/host/kernel32/user_folders.h"
+#include "platform/host/posix/user_folders.h"
 
 namespace qoz::host {
 

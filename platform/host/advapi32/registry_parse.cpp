@@ -1,9 +1,11 @@
 // Reading the registry text: line by line, in the file's encoding, the way
 // regedit imports it; the first error stops the parse and names its line.
+#include <algorithm>
 #include <string>
 
 #include "platform/common/utf16.h"
 #include "platform/host/advapi32/registry_text.h"
+#include "platform/platform.h"
 
 namespace qoz::host {
 
@@ -15,7 +17,7 @@ using Problem = std::optional<std::string>;
 struct PendingHex {
     std::optional<size_t> key;  // none: the value belongs to no key and is dropped
     std::u16string name;
-    uint32_t type = 0;
+    uint32_t type = REG_NONE;
     std::vector<uint8_t> data;
     size_t begin = 0;  // where its first line starts
     bool hex = false;  // the data was given as hex bytes
@@ -37,18 +39,13 @@ bool IsHexDigit(char16_t c) {
 }
 
 bool AllHexDigits(std::u16string_view text) {
-    for (char16_t c : text) {
-        if (!IsHexDigit(c)) return false;
-    }
-    return true;
+    return std::all_of(text.begin(), text.end(), IsHexDigit);
 }
 
 uint32_t HexNumber(std::u16string_view digits) {
     uint32_t number = 0;
-    for (char16_t c : digits) {
-        uint32_t digit = c <= u'9' ? c - u'0' : (c | 0x20) - u'a' + 10;
-        number = (number << 4) | digit;
-    }
+    for (char16_t c : digits)
+        number = number << 4 | (c <= u'9' ? c - u'0' : (c | 0x20) - u'a' + 10);
     return number;
 }
 
@@ -65,16 +62,6 @@ bool StartsWithNoCase(std::u16string_view text, std::string_view prefix) {
         if (c != static_cast<char16_t>(prefix[i])) return false;
     }
     return true;
-}
-
-std::vector<uint8_t> EncodeUtf16le(std::u16string_view text) {
-    std::vector<uint8_t> data;
-    data.reserve(text.size() * 2);
-    for (char16_t c : text) {
-        data.push_back(static_cast<uint8_t>(c & 0xFF));
-        data.push_back(static_cast<uint8_t>(c >> 8));
-    }
-    return data;
 }
 
 // Reads the quoted text that starts at text[i]; i ends behind the closing quote.
@@ -125,25 +112,6 @@ Problem ReadHexBytes(std::u16string_view list, std::vector<uint8_t>& data, bool&
     }
 }
 
-std::string DescribeBadKeyPath(std::u16string_view path) {
-    if (path.starts_with(u'-')) return "a root key name cannot start with -";
-    size_t depth = 0;
-    size_t start = 0;
-    while (true) {
-        size_t end = path.find(u'\\', start);
-        std::u16string_view name = path.substr(start, end == path.npos ? path.npos : end - start);
-        if (name.empty()) return "empty key name";
-        if (name.size() > kMaxKeyNameLength) return "key name longer than 255 characters";
-        for (char16_t c : name) {
-            if (IsControl(c)) return "control character in key name";
-        }
-        if (++depth > kMaxKeyDepth) return "key path deeper than 512 levels";
-        if (end == path.npos) break;
-        start = end + 1;
-    }
-    return "unpaired surrogate in key name";
-}
-
 Problem ParseSection(ParseState& state, std::u16string_view line, const LineSpan& span) {
     if (line.size() < 2 || line.back() != u']')
         return "bad section line (no closing bracket at its end)";
@@ -152,7 +120,7 @@ Problem ParseSection(ParseState& state, std::u16string_view line, const LineSpan
     if (removal) path.remove_prefix(1);
     if (path.empty()) return "bad section line (no key path)";
     std::optional<std::vector<std::u16string>> names = SplitKeyPath(path);
-    if (!names) return "bad section line (" + DescribeBadKeyPath(path) + ")";
+    if (!names) return "bad section line (" + WhyNotKeyPath(path) + ")";
     state.inSection = true;
     if (removal) {
         if (names->size() == 1) return "bad section line (a root key cannot be removed)";
@@ -165,20 +133,17 @@ Problem ParseSection(ParseState& state, std::u16string_view line, const LineSpan
     return std::nullopt;
 }
 
-bool IsStringType(uint32_t type) { return type == 1 || type == 2 || type == 7; }
+bool IsStringType(uint32_t type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
 
 // REGEDIT4 files hold string data given in hex (REG_SZ, REG_EXPAND_SZ,
 // REG_MULTI_SZ) as ANSI bytes, which regedit turns into UTF-16 on import.
 void WidenAnsiStrings(const ParseState& state, PendingHex& value) {
     if (!state.regedit4 || !value.hex || !IsStringType(value.type)) return;
-    std::vector<uint8_t> wide;
-    wide.reserve(value.data.size() * 2);
-    for (uint8_t byte : value.data) {
-        char16_t c = FromWindows1252(byte);
-        wide.push_back(static_cast<uint8_t>(c & 0xFF));
-        wide.push_back(static_cast<uint8_t>(c >> 8));
-    }
-    value.data = std::move(wide);
+    std::u16string wide;
+    for (uint8_t byte : value.data) wide += FromWindows1252(byte);
+    value.data = Utf16leBytes(wide);
 }
 
 void StoreValue(ParseState& state, PendingHex value, const LineSpan& last) {
@@ -189,6 +154,21 @@ void StoreValue(ParseState& state, PendingHex value, const LineSpan& last) {
     stored.lineBegin = value.begin;
     stored.lineEnd = last.textEnd;
     state.registry.keys[*value.key].insertAt = last.end;
+}
+
+// Reads a line of hex bytes into the pending value, which is stored once the
+// bytes end.
+Problem ContinueHex(ParseState& state, std::u16string_view line, const LineSpan& span) {
+    PendingHex& value = *state.pending;
+    bool continues = false;
+    if (Problem problem = ReadHexBytes(line, value.data, continues)) return problem;
+    if (continues) {
+        if (value.key) state.registry.keys[*value.key].insertAt = span.end;
+    } else {
+        StoreValue(state, std::move(value), span);
+        state.pending.reset();
+    }
+    return std::nullopt;
 }
 
 Problem ParseData(ParseState& state, PendingHex value, std::u16string_view data,
@@ -206,8 +186,8 @@ Problem ParseData(ParseState& state, PendingHex value, std::u16string_view data,
         size_t i = 0;
         if (Problem problem = ReadQuoted(data, i, text, "string")) return problem;
         if (i != data.size()) return "text after the string";
-        value.type = 1;
-        value.data = EncodeUtf16le(text);
+        value.type = REG_SZ;
+        value.data = Utf16leBytes(text);
         StoreValue(state, std::move(value), span);
         return std::nullopt;
     }
@@ -215,42 +195,32 @@ Problem ParseData(ParseState& state, PendingHex value, std::u16string_view data,
         std::u16string_view digits = data.substr(6);
         if (digits.empty() || digits.size() > 8 || !AllHexDigits(digits)) return "bad dword";
         uint32_t dword = HexNumber(digits);
-        value.type = 4;
+        value.type = REG_DWORD;
         value.data = {uint8_t(dword), uint8_t(dword >> 8), uint8_t(dword >> 16),
                       uint8_t(dword >> 24)};
         StoreValue(state, std::move(value), span);
         return std::nullopt;
     }
-    value.type = 3;
+    value.type = REG_BINARY;
     value.hex = true;
     size_t bytesStart = 4;
     if (StartsWithNoCase(data, "hex(")) {
         size_t close = data.find(u')');
-        if (close == data.npos) return "bad value type in hex(...)";
         std::u16string_view digits = data.substr(4, close - 4);
-        if (digits.empty() || digits.size() > 8 || !AllHexDigits(digits) ||
-            close + 1 >= data.size() || data[close + 1] != u':') {
+        if (close == data.npos || digits.empty() || digits.size() > 8 || !AllHexDigits(digits) ||
+            close + 1 >= data.size() || data[close + 1] != u':')
             return "bad value type in hex(...)";
-        }
         value.type = HexNumber(digits);
         bytesStart = close + 2;
     } else if (!StartsWithNoCase(data, "hex:")) {
         return "unknown value type";
     }
-    bool continues = false;
-    if (Problem problem = ReadHexBytes(data.substr(bytesStart), value.data, continues))
-        return problem;
-    if (continues) {
-        if (value.key) state.registry.keys[*value.key].insertAt = span.end;
-        state.pending = std::move(value);
-    } else {
-        StoreValue(state, std::move(value), span);
-    }
-    return std::nullopt;
+    state.pending = std::move(value);
+    return ContinueHex(state, data.substr(bytesStart), span);
 }
 
 Problem ParseValue(ParseState& state, std::u16string_view line, const LineSpan& span) {
-    PendingHex value{state.key, {}, 0, {}, span.begin};
+    PendingHex value{state.key, {}, REG_NONE, {}, span.begin};
     size_t i = 0;
     if (line.front() == u'@') {
         i = 1;
@@ -272,19 +242,6 @@ Problem ParseValue(ParseState& state, std::u16string_view line, const LineSpan& 
                " appears twice in the key";
     }
     return ParseData(state, std::move(value), data, span);
-}
-
-Problem ContinueHex(ParseState& state, std::u16string_view line, const LineSpan& span) {
-    PendingHex& value = *state.pending;
-    bool continues = false;
-    if (Problem problem = ReadHexBytes(line, value.data, continues)) return problem;
-    if (continues) {
-        if (value.key) state.registry.keys[*value.key].insertAt = span.end;
-    } else {
-        StoreValue(state, std::move(value), span);
-        state.pending.reset();
-    }
-    return std::nullopt;
 }
 
 Problem ParseHeader(ParseState& state, std::u16string_view line, TextEncoding encoding) {
@@ -314,19 +271,13 @@ void RememberSource(ParseState& state, std::string_view text, TextEncoding encod
     source.encoding = encoding;
     source.regedit4 = state.regedit4;
     source.crlf = crlf;
-    char16_t last = 0;
-    if (encoding == TextEncoding::Utf16le) {
-        last = text.size() >= 2 ? static_cast<char16_t>(uint8_t(text[text.size() - 2]) |
-                                                        (uint8_t(text.back()) << 8))
-                                : 0;
-    } else {
-        last = static_cast<uint8_t>(text.back());
-    }
-    if (last == u'\r') {
+    char16_t last = static_cast<uint8_t>(text.back());
+    if (encoding == TextEncoding::Utf16le)
+        last = text.size() >= 2 ? Utf16leUnit(text, text.size() - 2) : 0;
+    if (last == u'\r')
         source.lastLineEndMissing = u"\n";
-    } else if (last != u'\n') {
+    else if (last != u'\n')
         source.lastLineEndMissing = crlf ? u"\r\n" : u"\n";
-    }
     source.endsWithBlankLine = lastLineBlank;
     state.registry.keysRead = state.registry.keys.size();
 }

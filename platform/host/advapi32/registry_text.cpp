@@ -3,7 +3,7 @@
 #include <functional>
 
 #include "platform/common/utf16.h"
-#include "platform/host/kernel32/case_fold.h"
+#include "platform/host/posix/case_fold.h"
 
 namespace qoz::host {
 
@@ -47,6 +47,25 @@ std::optional<std::vector<std::u16string>> SplitKeyPath(std::u16string_view path
         if (end == path.npos) return names;
         start = end + 1;
     }
+}
+
+std::string WhyNotKeyPath(std::u16string_view path) {
+    if (path.starts_with(u'-')) return "a root key name cannot start with -";
+    size_t depth = 0;
+    size_t start = 0;
+    while (true) {
+        size_t end = path.find(u'\\', start);
+        std::u16string_view name = path.substr(start, end == path.npos ? path.npos : end - start);
+        if (name.empty()) return "empty key name";
+        if (name.size() > kMaxKeyNameLength) return "key name longer than 255 characters";
+        for (char16_t c : name) {
+            if (IsControl(c)) return "control character in key name";
+        }
+        if (++depth > kMaxKeyDepth) return "key path deeper than 512 levels";
+        if (end == path.npos) break;
+        start = end + 1;
+    }
+    return "unpaired surrogate in key name";
 }
 
 std::optional<size_t> FindKey(const Registry& registry, const std::vector<std::u16string>& path) {

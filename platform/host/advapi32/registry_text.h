@@ -94,6 +94,8 @@ bool IsValidValueName(std::u16string_view name);
 // when a name is invalid, the path is deeper than 512 levels or it starts
 // with "-" (which a section line would read as a removal).
 std::optional<std::vector<std::u16string>> SplitKeyPath(std::u16string_view path);
+// Why SplitKeyPath refuses the path, in a few words.
+std::string WhyNotKeyPath(std::u16string_view path);
 
 std::optional<size_t> FindKey(const Registry& registry, const std::vector<std::u16string>& path);
 // Creates the key and its missing ancestors. *created tells whether the key

@@ -7,7 +7,8 @@
 
 #include "platform/common/utf16.h"
 #include "platform/host/advapi32/registry_text.h"
-#include "platform/host/kernel32/case_fold.h"
+#include "platform/host/posix/case_fold.h"
+#include "platform/platform.h"
 
 namespace qoz::host {
 
@@ -77,7 +78,7 @@ void AppendHexBytes(std::u16string& out, uint32_t type, const std::vector<uint8_
 std::u16string DecodeUtf16le(const std::vector<uint8_t>& data) {
     std::u16string text(data.size() / 2, u'\0');
     for (size_t i = 0; i < text.size(); ++i) {
-        text[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+        text[i] = Utf16leUnit(data, 2 * i);
     }
     return text;
 }
@@ -96,14 +97,14 @@ std::vector<uint8_t> NarrowedToAnsi(const std::vector<uint8_t>& data) {
 
 void AppendData(std::u16string& out, const RegistryValue& value, bool regedit4) {
     bool wholeUnits = value.data.size() % 2 == 0;
-    if (value.type == 1 && wholeUnits) {
+    if (value.type == REG_SZ && wholeUnits) {
         std::u16string text = DecodeUtf16le(value.data);
         if (IsPrintableUtf16(text) && (!regedit4 || FitsWindows1252(text))) {
             AppendQuoted(out, text);
             return;
         }
     }
-    if (value.type == 4 && value.data.size() == 4) {
+    if (value.type == REG_DWORD && value.data.size() == 4) {
         uint32_t dword = value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
                          (uint32_t(value.data[3]) << 24);
         char number[16];
@@ -111,7 +112,8 @@ void AppendData(std::u16string& out, const RegistryValue& value, bool regedit4) 
         AppendAscii(out, number);
         return;
     }
-    bool stringType = value.type == 1 || value.type == 2 || value.type == 7;
+    bool stringType =
+        value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ;
     if (regedit4 && stringType && wholeUnits && FitsWindows1252(DecodeUtf16le(value.data))) {
         AppendHexBytes(out, value.type, NarrowedToAnsi(value.data));
         return;

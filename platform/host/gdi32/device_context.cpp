@@ -6,7 +6,7 @@
 
 #include "platform/host/gdi32/stock_objects.h"
 #include "platform/host/kernel32/handle_table.h"
-#include "platform/host/screen.h"
+#include "platform/host/gdi32/screen.h"
 
 namespace qoz::host {
 

@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "platform/host/kernel32/private_folder.h"
-#include "platform/host/kernel32/unique_fd.h"
+#include "platform/host/posix/private_folder.h"
+#include "platform/host/posix/unique_fd.h"
 
 namespace qoz::host {
 

@@ -1,6 +1,6 @@
 #include "platform/host/kernel32/clock.h"
 
-#include "platform/host/kernel32/quit_signals.h"
+#include "platform/host/posix/quit_signals.h"
 
 #include <algorithm>
 #include <chrono>

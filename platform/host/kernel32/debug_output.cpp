@@ -10,8 +10,8 @@
 
 #include "platform/common/utf16.h"
 #include "platform/common/wide_format.h"
-#include "platform/host/kernel32/problem_report.h"
-#include "platform/host/kernel32/quiet_write.h"
+#include "platform/host/posix/problem_report.h"
+#include "platform/host/posix/quiet_write.h"
 #include "platform/platform.h"
 
 namespace {

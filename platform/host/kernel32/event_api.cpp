@@ -7,7 +7,7 @@
 
 #include "platform/host/kernel32/handle_table.h"
 #include "platform/host/kernel32/named_event.h"
-#include "platform/host/kernel32/problem_report.h"
+#include "platform/host/posix/problem_report.h"
 #include "platform/platform.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include "platform/host/kernel32/event_folder.h"
 
-#include "platform/host/kernel32/private_folder.h"
-#include "platform/host/kernel32/problem_report.h"
-#include "platform/host/kernel32/user_folders.h"
+#include "platform/host/posix/private_folder.h"
+#include "platform/host/posix/problem_report.h"
+#include "platform/host/posix/user_folders.h"
 
 namespace qoz::host {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform/host/kernel32/unique_fd.h"
+#include "platform/host/posix/unique_fd.h"
 
 namespace qoz::host {
 

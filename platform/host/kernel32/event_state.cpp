@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-#include "platform/host/kernel32/patient_lock.h"
+#include "platform/host/posix/patient_lock.h"
 #include "platform/host/kernel32/thread_identity.h"
 
 namespace qoz::host {

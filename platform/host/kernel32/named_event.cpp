@@ -18,8 +18,8 @@
 #include "platform/host/kernel32/event_folder.h"
 #include "platform/host/kernel32/event_name.h"
 #include "platform/host/kernel32/mapping_guard.h"
-#include "platform/host/kernel32/patient_lock.h"
-#include "platform/host/kernel32/problem_report.h"
+#include "platform/host/posix/patient_lock.h"
+#include "platform/host/posix/problem_report.h"
 
 namespace qoz::host {
 

@@ -10,10 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/host/kernel32/clock.h"
-#include "platform/host/kernel32/quit_signals.h"
-#include "platform/host/kernel32/standard_descriptors.h"
-#include "platform/host/screen_input.h"
+#include "platform/host/shell.h"
 #include "platform/host/simulator/command_line.h"
 #include "platform/host/simulator/panel_input.h"
 #include "platform/host/simulator/pen_script.h"

@@ -4,7 +4,7 @@
 // driver makes of the panel's reading.
 #pragma once
 
-#include "platform/host/screen_input.h"
+#include "platform/host/shell.h"
 #include "platform/host/simulator/reference_driver.h"
 #include "platform/host/simulator/touch_panel.h"
 

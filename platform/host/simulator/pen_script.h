@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/host/screen_input.h"
+#include "platform/host/shell.h"
 
 namespace qoz::sim {
 

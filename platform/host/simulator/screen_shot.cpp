@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/host/screen_input.h"
+#include "platform/host/shell.h"
 #include "platform/host/simulator/png_writer.h"
 
 namespace qoz::sim {

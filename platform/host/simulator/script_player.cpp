@@ -1,7 +1,6 @@
 #include "platform/host/simulator/script_player.h"
 
-#include "platform/host/kernel32/clock.h"
-#include "platform/host/kernel32/quit_signals.h"
+#include "platform/host/shell.h"
 
 namespace qoz::sim {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/host/screen_input.h"
+#include "platform/host/shell.h"
 #include "platform/host/simulator/pen_script.h"
 
 namespace qoz::sim {

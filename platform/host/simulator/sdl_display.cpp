@@ -8,8 +8,7 @@
 #include <cstdlib>
 
 #include "platform/common/utf16.h"
-#include "platform/host/kernel32/clock.h"
-#include "platform/host/kernel32/quit_signals.h"
+#include "platform/host/shell.h"
 #include "platform/host/simulator/sdl_input_mapping.h"
 #include "platform/host/simulator/x11_errors.h"
 

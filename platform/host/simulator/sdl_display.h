@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/host/screen_input.h"
+#include "platform/host/shell.h"
 
 struct SDL_Window;
 union SDL_Event;

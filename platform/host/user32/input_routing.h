@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "platform/host/screen_input.h"
+#include "platform/host/user32/shell_seam.h"
 #include "platform/platform.h"
 
 namespace qoz::host {

@@ -3,8 +3,8 @@
 #include <deque>
 
 #include "platform/host/kernel32/clock.h"
-#include "platform/host/kernel32/quit_signals.h"
-#include "platform/host/screen_input.h"
+#include "platform/host/posix/quit_signals.h"
+#include "platform/host/user32/shell_seam.h"
 #include "platform/host/user32/input_routing.h"
 #include "platform/host/user32/update_region.h"
 #include "platform/host/user32/window_table.h"
@@ -112,15 +112,6 @@ LRESULT SendMessageW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
     Window* window = LookUpWindow(handle);
     if (!window || !window->procedure) return 0;
     return window->procedure(handle, message, wParam, lParam);
-}
-
-// DefWindowProcW (user32)
-LRESULT DefWindowProcW(HWND window, UINT message, WPARAM, LPARAM) {
-    if (message == WM_PAINT) {
-        PAINTSTRUCT paint;
-        if (BeginPaint(window, &paint)) EndPaint(window, &paint);
-    }
-    return 0;
 }
 
 // LoadAcceleratorsW (user32)

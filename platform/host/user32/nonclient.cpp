@@ -2,7 +2,7 @@
 
 #include "platform/host/gdi32/device_context.h"
 #include "platform/host/gdi32/stock_objects.h"
-#include "platform/host/screen.h"
+#include "platform/host/gdi32/screen.h"
 #include "platform/host/user32/visible_region.h"
 
 namespace qoz::host {

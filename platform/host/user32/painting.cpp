@@ -1,5 +1,6 @@
-// BeginPaint and EndPaint: a window's pending repaint handed to its
-// procedure as a device context clipped to what is visible of it.
+// Painting: InvalidateRect adds to a window's pending repaint, UpdateWindow
+// sends WM_PAINT for it at once, and BeginPaint and EndPaint hand it to the
+// window's procedure as a device context clipped to what is visible of it.
 #include <optional>
 
 #include "platform/host/gdi32/device_context.h"
@@ -34,4 +35,23 @@ HDC BeginPaint(HWND handle, PAINTSTRUCT* paint) {
 BOOL EndPaint(HWND handle, const PAINTSTRUCT* paint) {
     if (!paint) return FALSE;
     return CloseDc(paint->hdc, handle) ? TRUE : FALSE;
+}
+
+// InvalidateRect (user32)
+BOOL InvalidateRect(HWND handle, const RECT* rect, BOOL erase) {
+    Window* window = LookUpWindow(handle);
+    if (!window) return FALSE;
+    InvalidateClient(*window, rect ? *rect : ClientRect(*window), erase != FALSE);
+    return TRUE;
+}
+
+// UpdateWindow (user32)
+BOOL UpdateWindow(HWND handle) {
+    if (!LookUpWindow(handle)) return FALSE;
+    // The window first, then its children, as each still needs it.
+    for (Window* window : WindowsInCreationOrder()) {
+        if (IsSelfOrDescendant(window->handle, handle) && window->updatePending && IsShown(*window))
+            SendMessageW(window->handle, WM_PAINT, 0, 0);
+    }
+    return TRUE;
 }

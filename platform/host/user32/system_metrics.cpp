@@ -1,5 +1,5 @@
 // GetSystemMetrics: the simulated screen's size; every other metric is 0.
-#include "platform/host/screen_input.h"
+#include "platform/host/gdi32/screen.h"
 #include "platform/platform.h"
 
 // GetSystemMetrics (user32)

@@ -65,24 +65,3 @@ PendingUpdate TakeUpdate(Window& window) {
 }
 
 }  // namespace qoz::host
-
-using namespace qoz::host;
-
-// InvalidateRect (user32)
-BOOL InvalidateRect(HWND handle, const RECT* rect, BOOL erase) {
-    Window* window = LookUpWindow(handle);
-    if (!window) return FALSE;
-    InvalidateClient(*window, rect ? *rect : ClientRect(*window), erase != FALSE);
-    return TRUE;
-}
-
-// UpdateWindow (user32)
-BOOL UpdateWindow(HWND handle) {
-    if (!LookUpWindow(handle)) return FALSE;
-    // The window first, then its children, as each still needs it.
-    for (Window* window : WindowsInCreationOrder()) {
-        if (IsSelfOrDescendant(window->handle, handle) && window->updatePending && IsShown(*window))
-            SendMessageW(window->handle, WM_PAINT, 0, 0);
-    }
-    return TRUE;
-}

@@ -1,6 +1,6 @@
 #include "platform/host/user32/visible_region.h"
 
-#include "platform/host/screen.h"
+#include "platform/host/gdi32/screen.h"
 
 namespace qoz::host {
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/host/kernel32/case_fold.h"
+#include "platform/host/posix/case_fold.h"
 #include "platform/host/user32/push_button.h"
 
 namespace qoz::host {

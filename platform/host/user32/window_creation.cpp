@@ -1,7 +1,7 @@
 // CreateWindowExW: top-level windows and child controls of any known class.
 #include <algorithm>
 
-#include "platform/host/screen.h"
+#include "platform/host/gdi32/screen.h"
 #include "platform/host/user32/update_region.h"
 #include "platform/host/user32/window_classes.h"
 #include "platform/host/user32/window_table.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/host/kernel32/handle_table.h"
-#include "platform/host/screen.h"
+#include "platform/host/gdi32/screen.h"
 
 namespace qoz::host {
 

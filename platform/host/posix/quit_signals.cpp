@@ -1,4 +1,4 @@
-#include "platform/host/kernel32/quit_signals.h"
+#include "platform/host/posix/quit_signals.h"
 
 #include <signal.h>
 

@@ -1,4 +1,4 @@
-#include "platform/host/kernel32/user_folders.h"
+#include "platform/host/posix/user_folders.h"
 
 #include <pwd.h>
 #include <unistd.h>

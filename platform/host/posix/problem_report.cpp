@@ -1,11 +1,11 @@
-#include "platform/host/kernel32/problem_report.h"
+#include "platform/host/posix/problem_report.h"
 
 #include <unistd.h>
 
 #include <mutex>
 #include <set>
 
-#include "platform/host/kernel32/quiet_write.h"
+#include "platform/host/posix/quiet_write.h"
 
 namespace qoz::host {
 

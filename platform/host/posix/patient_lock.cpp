@@ -1,4 +1,4 @@
-#include "platform/host/kernel32/patient_lock.h"
+#include "platform/host/posix/patient_lock.h"
 
 #include <errno.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "platform/host/kernel32/quiet_write.h"
+#include "platform/host/posix/quiet_write.h"
 
 #include <errno.h>
 #include <signal.h>

@@ -1,4 +1,4 @@
-#include "platform/host/kernel32/standard_descriptors.h"
+#include "platform/host/posix/standard_descriptors.h"
 
 #include <errno.h>
 #include <fcntl.h>

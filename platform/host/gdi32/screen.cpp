@@ -1,4 +1,4 @@
-#include "platform/host/screen.h"
+#include "platform/host/gdi32/screen.h"
 
 #include <algorithm>
 

@@ -1,26 +1,14 @@
 // What the simulator's shell (the entry, the display, the pen scripts) sees
-// of the host's window system: the simulated screen's pixels and the source
-// of raw pen and key input that the message loop draws from.
+// of the host's window system: the name a display shows as its title and the
+// source of raw pen and key input that the message loop draws from.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "platform/platform.h"
 
 namespace qoz::host {
-
-// The simulated screen, 240 x 320 unless set before the program starts.
-void SetScreenSize(int width, int height);
-int ScreenWidth();
-int ScreenHeight();
-
-// The screen's pixels, 0x00RRGGBB, row by row, ScreenWidth() x ScreenHeight().
-const std::vector<uint32_t>& ScreenPixels();
-// Changes whenever the pixels may have changed: a display redraws only then.
-uint64_t ScreenVersion();
 
 // The name of the topmost shown top-level window, which a display shows as
 // its title; empty while there is none.

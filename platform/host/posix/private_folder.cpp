@@ -1,4 +1,4 @@
-#include "platform/host/kernel32/private_folder.h"
+#include "platform/host/posix/private_folder.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/host/kernel32/user_folders.h"
+#include "platform/host/posix/user_folders.h"
 
 namespace qoz::host {
 

@@ -1,4 +1,4 @@
-#include "platform/host/kernel32/case_fold.h"
+#include "platform/host/posix/case_fold.h"
 
 #include <locale.h>
 #include <wctype.h>

@@ -1,0 +1,12 @@
+// The simulator's one way into the host: the simulated screen (gdi32), the
+// title a display shows and the raw input the message loop draws from
+// (user32), the clock, real or virtual (kernel32), and what a program of the
+// host does before anything else: its standard descriptors and the signals
+// that end it between messages (posix).
+#pragma once
+
+#include "platform/host/gdi32/screen.h"
+#include "platform/host/kernel32/clock.h"
+#include "platform/host/posix/quit_signals.h"
+#include "platform/host/posix/standard_descriptors.h"
+#include "platform/host/user32/shell_seam.h"
