@@ -18,10 +18,8 @@ static const double targetSpan = 819.2;
 static const double farTarget = 921.6;
 static const double half = 0.5;
 
-static double Magnitude(double value) { return value < 0.0 ? -value : value; }
-
-// Truncates toward zero; values beyond the int range (a near-degenerate set of
-// taps can give huge scales) saturate instead of overflowing.
+// Truncates toward zero; values beyond the int range (taps less than a pixel
+// apart give huge scales) saturate instead of overflowing.
 static int TruncateToInt(double value) {
     if (value >= 2147483647.0) return 2147483647;
     if (value <= -2147483648.0) return (-2147483647 - 1);
@@ -43,13 +41,11 @@ void Calibrate1Dimension(const float* samplesX, const float* samplesY) {
     double widthSpan = (double)right - left;
     double heightSpan = (double)bottom - (double)top;
 
-    // Edges less than a pixel apart (taps all at one point, or the exact
-    // division by zero when they coincide) have no meaningful fit: it would
-    // map the whole panel onto a sliver and leave the user unable to tap
-    // anything. The touch driver keeps the settings it has, so nothing is
-    // stored; the end event still tells it that the calibration is over.
-    if (Magnitude(widthSpan) < (double)pixelToDeviceX ||
-        Magnitude(heightSpan) < (double)pixelToDeviceY) {
+    // Edges that coincide exactly leave nothing to divide by. The touch driver
+    // keeps the settings it has, so nothing is stored; the end event still
+    // tells it that the calibration is over. Edges that differ at all, even
+    // by a rounding, are fitted like any others.
+    if (widthSpan == 0.0 || heightSpan == 0.0) {
         SignalCalibrationEnd();
         NKDbgPrintfW(TEXT("Calibrate1Dimension : Degenerate taps - settings kept\r\n"));
         return;

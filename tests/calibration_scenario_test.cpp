@@ -84,6 +84,55 @@ TEST(FullCalibration, TakesATapThatCameDuringThePauseAsTheNextTargetsSample) {
               std::vector<std::string>({"1.12940", "1.06667", "-42.16471", "-34.13334"}));
 }
 
+// Scripted calibrations whose settings lie next to a rounding, each stored
+// exactly as computed (screen pixels; each starts with the button).
+struct ScriptedSet {
+    const char* what;
+    std::string taps;
+    std::vector<std::string> settings;  // ScaleX, ScaleY, OffsetX, OffsetY
+    const char* line;
+};
+
+const ScriptedSet kScriptedSets[] = {
+    {"edges less than a pixel apart",
+     "tap 101 41\nwait 700\ntap 101 41\nwait 700\ntap 102 281\nwait 700\ntap 101 281\n",
+     {"383.99693", "1.06667", "-163738.29688", "-34.13334"},
+     "Scale = [38399 106] Offset = [-16373829 -3413]"},
+    {"a tap of one move; 921.6 off by 1e-8 gives OFFSETY -9.05024",
+     "tap 20 37\nwait 700\ndown 211 30\nmove 223 37\nup 223 37\nwait 700\n"
+     "tap 225 287\nwait 700\ntap 32 287\n",
+     {"0.98460", "1.01688", "-2.62564", "-9.05025"},
+     "Scale = [98 101] Offset = [-262 -905]"},
+    {"taps of two moves; the left edge rounded to a float gives another OFFSETX",
+     "down 25 39\nmove 25 28\nmove 19 36\nup 19 36\nwait 700\ntap 216 35\nwait 700\n"
+     "tap 215 291\nwait 700\ndown 28 295\nmove 19 289\nmove 30 292\nup 30 292\n",
+     {"1.00435", "0.99676", "2.41046", "-4.98377"},
+     "Scale = [100 99] Offset = [241 -498]"},
+};
+
+TEST(FullCalibration, StoresScriptedSetsExactlyAsComputed) {
+    for (const ScriptedSet& set : kScriptedSets) {
+        SCOPED_TRACE(set.what);
+        ScratchEnvironment scratch;
+        std::string script = "tap 200 16\nwait 700\n" + set.taps + "wait 700\ntap 121 161\nwait 700\n";
+        ChildResult run = RunScript(scratch, {.text = script});
+        ASSERT_EQ(run.status, 0) << run.error;
+        EXPECT_EQ(scratch.debugLog(), kSeedLines + "Calibrate1Dimension : " + set.line + "\r\n" +
+                                          completionLine);
+        EXPECT_EQ(FourSettings(scratch), set.settings);
+    }
+}
+
+TEST(FullCalibration, CentresTheFifthMarkOnATinyScreen) {
+    // Targets 0.6 and 5.4 of a 6 x 6 screen: the centre is exactly 3, and
+    // its mark runs from (-2,-2) to (8,8).
+    ScratchEnvironment scratch;
+    std::string script =
+        CalibrationScript({{1, 1}, {5, 1}, {5, 5}, {1, 5}}, true) + "shot fifth-mark.png\n";
+    ASSERT_EQ(RunScript(scratch, {.text = script, .extra = {"--screen", "6x6"}}).status, 0);
+    EXPECT_EQ(ClientDifferences(Shot(scratch, "fifth-mark.png"), TargetMark(3, 3)), "");
+}
+
 TEST(StartUp, WritesNoSeedLinesWhenTheSettingsKeyExists) {
     ScratchEnvironment scratch;
     ASSERT_EQ(RunScript(scratch, {.script = Scenario("full-calibration.pen")}).status, 0);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/common/utf16.h"
 #include "platform/host/advapi32/registry_text.h"
 #include "platform/host/posix/case_fold.h"
 #include "tests/support/registry_model.h"
@@ -164,14 +165,32 @@ TEST(RegistryText, EmptyInputsAreEmptyRegistries) {
 
 // ---- Case folding -------------------------------------------------------------
 
-TEST(RegistryText, FoldingCoversUnicodeNotJustAscii) {
-    EXPECT_EQ(FoldCase(u"ScaleX"), FoldCase(u"SCALEX"));
-    EXPECT_EQ(FoldCase(u"Ключ"), FoldCase(u"КЛЮЧ"));
-    EXPECT_EQ(FoldCase(u"ΣΑΣ"), FoldCase(u"σας"));                // final sigma too
-    EXPECT_EQ(FoldCase(u"\u212A"), FoldCase(u"k"));               // Kelvin sign
-    EXPECT_EQ(FoldCase(u"\U00010400"), FoldCase(u"\U00010428"));  // Deseret, outside the BMP
-    EXPECT_NE(FoldCase(u"펜입력"), FoldCase(u"펜입녁"));
-    EXPECT_NE(FoldCase(u"a"), FoldCase(u"b"));
+// Names match as Windows compares them: each UTF-16 unit upper-cased on its
+// own, whatever the locale.
+struct NamePair {
+    const char16_t* a;
+    const char16_t* b;
+    bool match;
+};
+
+const NamePair kNamePairs[] = {
+    {u"ScaleX", u"SCALEX", true},
+    {u"a", u"b", false},
+    {u"Ключ", u"КЛЮЧ", true},
+    {u"ΣΑΣ", u"σας", true},                    // final sigma too
+    {u"ǆ", u"ǅ", true},                        // a title-case digraph
+    {u"펜입력", u"펜입녁", false},             // Hangul has no case
+    {u"\u212A", u"k", false},                 // Kelvin sign: its own upper case
+    {u"\u2126", u"ω", false},                 // Ohm sign
+    {u"\U00010400", u"\U00010428", false},   // Deseret: surrogates stay as they are
+    {u"\U00010428", u"\U00010428", true},
+};
+
+TEST(RegistryText, NamesFoldAsWindowsUpperCasesEachUnit) {
+    for (const NamePair& pair : kNamePairs) {
+        SCOPED_TRACE(qoz::Utf16ToUtf8(pair.a) + " / " + qoz::Utf16ToUtf8(pair.b));
+        EXPECT_EQ(FoldCase(pair.a) == FoldCase(pair.b), pair.match);
+    }
 }
 
 TEST(RegistryText, NamesMatchWithoutCaseAndKeepTheirFirstSpelling) {

@@ -97,7 +97,7 @@ TEST_F(DegenerateTaps, AllAtOnePointKeepTheSettings) {
 }
 
 TEST_F(DegenerateTaps, LeftAndRightEdgesTogetherKeepTheSettings) {
-    Calibrate({{121, 33}, {121, 33}, {121, 289}, {121, 289}, {121, 161}});
+    Calibrate({{65, 33}, {65, 33}, {65, 289}, {65, 289}, {121, 161}});  // 64 K_x is a float
     EXPECT_EQ(scratch.registryText(), before);
     EXPECT_EQ(scratch.debugLog(), keptLines);
     EXPECT_NE(listened.find("CALENDEVENT\n"), std::string::npos) << listened;

@@ -1,7 +1,7 @@
 // Desktop Windows stand-ins for the device's calls that the desktop system
 // lacks (EventModify, NKDbgPrintfW) or handles differently (an empty class
 // name, a top-level window without WS_POPUP, a key created with access 0,
-// wsprintfW's "%f"). win32_platform.h routes the program's calls here.
+// the NUL it adds to text values, wsprintfW's "%f"). win32_platform.h routes the program's calls here.
 #pragma once
 
 #include <windows.h>
@@ -34,3 +34,5 @@ HWND DeviceCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName,
 LONG DeviceRegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
                            REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
                            LPDWORD disposition);
+LONG DeviceRegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data,
+                          DWORD size);

@@ -39,6 +39,10 @@
 #undef RegCreateKeyExW
 #define RegCreateKeyExW DeviceRegCreateKeyExW
 
+// The device stores text values as given, with no NUL added.
+#undef RegSetValueExW
+#define RegSetValueExW DeviceRegSetValueExW
+
 // Desktop wsprintfW cannot format floating point.
 #undef wsprintfW
 #define wsprintfW DeviceWsprintfW

@@ -4,6 +4,8 @@
 // platform/platform.h, behaves as on the device. Prints one "ok"/"not ok" line
 // per check and exits with the number of failed checks.
 //
+// With --settings it instead prints each of the four settings as the registry
+// holds them: name, type, size in bytes and the UTF-16 units in hex.
 // With --debug-args ARG... it instead writes each argument as one debug line
 // and exits with status 3, so that a test can check what qozcal-dbgcap passes
 // on and captures.
@@ -112,6 +114,43 @@ void CheckKeyCreatedWithoutAccess() {
     RegDeleteKeyW(HKEY_CURRENT_USER, probeKey);
 }
 
+DWORD StoredSize(HKEY key) {
+    DWORD size = 0;
+    if (RegQueryValueExW(key, TEXT("Value"), NULL, NULL, NULL, &size) != ERROR_SUCCESS) return 0;
+    return size;
+}
+
+void CheckTextStoredWithoutNul() {
+    HKEY key = NULL;
+    RegCreateKeyExW(HKEY_CURRENT_USER, probeKey, 0, NULL, 0, 0, NULL, &key, NULL);
+    const WCHAR text[] = TEXT("-42.16471");
+    RawRegSetValueExW(key, TEXT("Value"), text, 18);
+    Check(StoredSize(key) == 20, "the desktop adds a NUL to 9 counted characters followed by one");
+    RegSetValueExW(key, TEXT("Value"), 0, REG_SZ, (const BYTE*)text, 18);
+    Check(StoredSize(key) == 18, "9 characters are stored as 18 bytes, as on the device");
+    RegCloseKey(key);
+    RegDeleteKeyW(HKEY_CURRENT_USER, probeKey);
+}
+
+void PrintSettings() {
+    HKEY key = NULL;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, TEXT("Software\\QozSerial"), 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+        return;
+    const char* names[] = {"ScaleX", "ScaleY", "OffsetX", "OffsetY"};
+    for (const char* name : names) {
+        WCHAR wideName[16] = {};
+        for (int i = 0; name[i] != 0; ++i) wideName[i] = (WCHAR)name[i];
+        BYTE data[512];
+        DWORD type = 0, size = sizeof data;
+        if (RegQueryValueExW(key, wideName, NULL, &type, data, &size) != ERROR_SUCCESS) continue;
+        std::printf("%s %lu %lu", name, (unsigned long)type, (unsigned long)size);
+        for (DWORD i = 0; i + 1 < size; i += 2) std::printf(" %02x%02x", data[i + 1], data[i]);
+        std::printf("\n");
+    }
+    RegCloseKey(key);
+}
+
 void CheckFloatFormatting() {
     WCHAR text[1100];
     RawWsprintfW(text, TEXT("%.5f"), 1.1294);
@@ -164,9 +203,14 @@ int wmain(int argc, wchar_t** argv) {
         for (int i = 2; i < argc; ++i) NKDbgPrintfW(TEXT("%s\n"), argv[i]);
         return 3;
     }
+    if (argc == 2 && wcscmp(argv[1], L"--settings") == 0) {
+        PrintSettings();
+        return 0;
+    }
     CheckEmptyClassName();
     CheckBorderWithoutCaption();
     CheckKeyCreatedWithoutAccess();
+    CheckTextStoredWithoutNul();
     CheckFloatFormatting();
     CheckEventModify();
     WriteDebugLines();

@@ -12,6 +12,10 @@ LONG RawRegCreateKeyExW(HKEY key, LPCWSTR subKey, REGSAM access, PHKEY result) {
     return RegCreateKeyExW(key, subKey, 0, NULL, 0, access, NULL, result, NULL);
 }
 
+LONG RawRegSetValueExW(HKEY key, LPCWSTR name, LPCWSTR text, DWORD size) {
+    return RegSetValueExW(key, name, 0, REG_SZ, (const BYTE*)text, size);
+}
+
 int RawWsprintfW(LPWSTR buffer, LPCWSTR format, double value) {
     return wsprintfW(buffer, format, value);
 }

@@ -35,7 +35,8 @@ SKIP_STATUS = 77
 MACHINES = {"i686": (0x014C, "win32"), "x86_64": (0x8664, "win64")}
 
 # The runs, in order, on one prefix: the first starts on a fresh registry.
-TALL_SCRIPTS = ["examples/demo.pen", "tests/wine/known-fit.pen", "examples/calibration.pen",
+TALL_SCRIPTS = ["examples/demo.pen", "tests/wine/known-fit.pen", "tests/wine/sub-pixel-fit.pen",
+                "examples/calibration.pen",
                 "examples/key-restart.pen", "examples/erase.pen", "examples/pad.pen",
                 "examples/exit.pen", "tests/scenarios/exit-button.pen"]
 WIDE_SCRIPTS = ["tests/wine/wide-screen.pen"]

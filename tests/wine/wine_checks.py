@@ -29,10 +29,13 @@ EXPECTED_DEBUG = {
     b"Calibrate1Dimension : Scale = [99 99] Offset = [0 0]\r\n" + COMPLETION_LINE,
     "tests/wine/known-fit.pen":
     b"Calibrate1Dimension : Scale = [112 106] Offset = [-4216 -3413]\r\n" + COMPLETION_LINE,
+    "tests/wine/sub-pixel-fit.pen":
+    b"Calibrate1Dimension : Scale = [38399 106] Offset = [-16373829 -3413]\r\n" + COMPLETION_LINE,
 }
 EXPECTED_SETTINGS = {
     "examples/demo.pen": ("0.99999", "1.00000", NEAR_ZERO, NEAR_ZERO),
     "tests/wine/known-fit.pen": ("1.12940", "1.06667", "-42.16471", "-34.13334"),
+    "tests/wine/sub-pixel-fit.pen": ("383.99693", "1.06667", "-163738.29688", "-34.13334"),
 }
 
 # Pixels of the button strip (every button's rectangle together).
@@ -95,6 +98,19 @@ def wine_settings(session, cwd):
             if len(fields) >= 2 and fields[1] == "REG_SZ":
                 settings[fields[0].lower()] = fields[2] if len(fields) > 2 else ""
     return {name.lower(): settings.get(name.lower()) for name in SETTING_NAMES}
+
+
+def stored_settings(session, builds, cwd):
+    """The four settings as the registry holds them, read by the gaps probe:
+    {lower name: (type, size in bytes, [UTF-16 units])}."""
+    status, output = session.run([builds.probe, "--settings"], cwd)
+    stored = {}
+    for line in output.splitlines() if status == 0 else []:
+        fields = line.split()
+        if len(fields) >= 3:
+            stored[fields[0].lower()] = (int(fields[1]), int(fields[2]),
+                                         [int(unit, 16) for unit in fields[3:]])
+    return stored
 
 
 def show_bytes(data):
@@ -300,6 +316,7 @@ class ScriptRun:
         self.check_debug_lines()
         settings = wine_settings(self.session, self.dir)
         self.check_settings(settings)
+        self.check_stored_sizes(settings)
         self.check_listener(listener, settings)
 
     def replay_step(self, step):
@@ -408,6 +425,19 @@ class ScriptRun:
                        "the settings are not the known ones.\n  Wine (reg query): " +
                        show_settings(settings) + "\n  known:            " +
                        ", ".join(f"{n}={e}" for n, e in zip(SETTING_NAMES, known)))
+
+    def check_stored_sizes(self, settings):
+        """Each setting is stored as its characters only: REG_SZ, 2 bytes a
+        character, no NUL."""
+        stored = stored_settings(self.session, self.builds, self.dir)
+        for name in SETTING_NAMES:
+            text = settings[name.lower()]
+            if text is None:
+                continue
+            want = (1, 2 * len(text), [ord(c) for c in text])
+            self.check(stored.get(name.lower()) == want,
+                       f"{name} is stored as (type, size, units) {stored.get(name.lower())}, "
+                       f"not {want}")
 
     def check_listener(self, listener, settings):
         if listener is None:

@@ -1,46 +1,41 @@
 #include "platform/host/posix/case_fold.h"
 
-#include <locale.h>
-#include <wctype.h>
-
-#include "platform/common/utf16.h"
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
 
 namespace qoz::host {
 
 namespace {
 
-// The C.UTF-8 locale carries the full Unicode case tables; if the system
-// lacks it, the plain C locale still folds ASCII.
-locale_t CaseLocale() {
-    static const locale_t locale = [] {
-        locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
-        return utf8 ? utf8 : newlocale(LC_CTYPE_MASK, "C", locale_t{});
-    }();
-    return locale;
-}
+// Units first, first + step, ... last upper-case to unit + delta (mod 0x10000).
+struct UpperCaseRun {
+    uint16_t first;
+    uint16_t last;
+    uint8_t step;
+    uint16_t delta;
+};
 
-char32_t FoldCharacter(char32_t c) {
-    if (c < 0x80) return (c >= U'A' && c <= U'Z') ? c + 32 : c;
-    locale_t locale = CaseLocale();
-    if (!locale) return c;
-    wint_t upper = towupper_l(static_cast<wint_t>(c), locale);
-    return static_cast<char32_t>(towlower_l(upper, locale));
+constexpr UpperCaseRun upperCaseRuns[] = {
+#include "platform/host/posix/upper_case_table.inc"
+};
+
+char16_t UpperCaseUnit(char16_t unit) {
+    // The last run that starts at or before the unit.
+    const UpperCaseRun* after =
+        std::upper_bound(std::begin(upperCaseRuns), std::end(upperCaseRuns), unit,
+                         [](char16_t u, const UpperCaseRun& run) { return u < run.first; });
+    if (after == std::begin(upperCaseRuns)) return unit;
+    const UpperCaseRun& run = *(after - 1);
+    if (unit > run.last || (unit - run.first) % run.step != 0) return unit;
+    return static_cast<char16_t>(unit + run.delta);
 }
 
 }  // namespace
 
 std::u16string FoldCase(std::u16string_view text) {
-    std::u16string folded;
-    folded.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-        Utf16CodePoint next = DecodeUtf16(text, i);
-        if (next.unpaired) {
-            folded += text[i];
-        } else {
-            AppendUtf16(folded, FoldCharacter(next.value));
-        }
-        i += next.units;
-    }
+    std::u16string folded(text);
+    for (char16_t& unit : folded) unit = UpperCaseUnit(unit);
     return folded;
 }
 

@@ -6,9 +6,10 @@
 
 namespace qoz::host {
 
-// Maps every character to its simple Unicode case fold (upper case, then
-// lower case), so that two names match exactly when their folds are equal.
-// Surrogate pairs are folded as one character; lone surrogates stay as they are.
+// Upper-cases every UTF-16 unit on its own, as Windows compares names: the
+// simple upper case of upper_case_table.inc, whatever the locale. Two names
+// match exactly when their folds are equal; surrogates stay as they are, so
+// characters beyond the Basic Multilingual Plane match only themselves.
 std::u16string FoldCase(std::u16string_view text);
 
 }  // namespace qoz::host
