@@ -1,6 +1,6 @@
 #include "platform/host/simulator/command_line.h"
 
-#include <charconv>
+#include "platform/common/command_options.h"
 
 namespace qoz::sim {
 
@@ -9,43 +9,20 @@ namespace {
 constexpr int maxScreenSide = 4096;
 constexpr int maxZoom = 8;
 
-std::optional<int> ParseInteger(std::string_view text, int low, int high) {
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos)
-        return std::nullopt;
-    int value = 0;
-    auto [end, result] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (result != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    if (value < low || value > high) return std::nullopt;
-    return value;
-}
-
-bool TakesValue(std::string_view option) {
-    return option == "--screen" || option == "--registry" || option == "--debug-log" ||
-           option == "--script" || option == "--zoom" || option == "--panel";
-}
-
-bool IsFlag(std::string_view option) {
-    return option == "--headless" || option == "--virtual-time" || option == "--help" ||
-           option == "--version";
-}
-
-CommandLine Failure(std::string message) {
-    CommandLine result;
-    result.action = CommandLine::Action::UsageError;
-    result.error = std::move(message);
-    return result;
-}
+const OptionNames kOptionNames = {
+    .flags = {"--headless", "--virtual-time", "--help", "--version"},
+    .valued = {"--screen", "--registry", "--debug-log", "--script", "--zoom", "--panel"}};
 
 }  // namespace
 
 bool ParseScreenSize(std::string_view text, int& width, int& height) {
     size_t cross = text.find('x');
     if (cross == std::string_view::npos) return false;
-    auto w = ParseInteger(text.substr(0, cross), 1, maxScreenSide);
-    auto h = ParseInteger(text.substr(cross + 1), 1, maxScreenSide);
+    auto w = ReadWholeNumber(text.substr(0, cross), 1, maxScreenSide);
+    auto h = ReadWholeNumber(text.substr(cross + 1), 1, maxScreenSide);
     if (!w || !h) return false;
-    width = *w;
-    height = *h;
+    width = int(*w);
+    height = int(*h);
     return true;
 }
 
@@ -53,53 +30,41 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
     CommandLine result;
     SimulatorOptions& options = result.options;
     bool help = false, version = false;
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        std::string_view option = arguments[i];
-        std::optional<std::string_view> value;
-        if (size_t equals = option.find('='); option.starts_with("--") && equals != option.npos) {
-            value = option.substr(equals + 1);
-            option = option.substr(0, equals);
+    auto take = [&](std::string_view name, std::string_view value) -> std::string {
+        std::string text(value);
+        if (name == "--headless") options.headless = true;
+        if (name == "--virtual-time") options.virtualTime = true;
+        if (name == "--help") help = true;
+        if (name == "--version") version = true;
+        if (name == "--screen" &&
+            !ParseScreenSize(text, options.screenWidth, options.screenHeight))
+            return "bad screen size '" + text + "' for --screen (WxH, each side 1 to 4096)";
+        if (name == "--zoom") {
+            auto zoom = ReadWholeNumber(text, 1, maxZoom);
+            if (!zoom) return "bad zoom '" + text + "' for --zoom (1 to 8)";
+            options.zoom = int(*zoom);
         }
-        std::string name(option);
-        if (IsFlag(option)) {
-            if (value) return Failure("option '" + name + "' takes no value");
-            if (option == "--headless") options.headless = true;
-            if (option == "--virtual-time") options.virtualTime = true;
-            if (option == "--help") help = true;
-            if (option == "--version") version = true;
-            continue;
-        }
-        if (!TakesValue(option)) {
-            if (option.starts_with("-")) return Failure("unknown option '" + name + "'");
-            return Failure("unexpected argument '" + name + "'");
-        }
-        if (!value) {
-            if (i + 1 == arguments.size()) return Failure("option '" + name + "' needs a value");
-            value = arguments[++i];
-        }
-        std::string text(*value);
-        if (option == "--screen") {
-            if (!ParseScreenSize(text, options.screenWidth, options.screenHeight))
-                return Failure("bad screen size '" + text +
-                               "' for --screen (WxH, each side 1 to 4096)");
-        } else if (option == "--zoom") {
-            auto zoom = ParseInteger(text, 1, maxZoom);
-            if (!zoom) return Failure("bad zoom '" + text + "' for --zoom (1 to 8)");
-            options.zoom = *zoom;
-        } else if (option == "--panel") {
+        if (name == "--panel") {
             std::string error;
-            if (!ParsePanelModel(text, options.panel.emplace(), error)) return Failure(error);
-        } else {
-            if (text.empty()) return Failure("option '" + name + "' needs a file name");
-            if (option == "--registry") options.registryPath = text;
-            if (option == "--debug-log") options.debugLogPath = text;
-            if (option == "--script") options.scriptPath = text;
+            if (!ParsePanelModel(text, options.panel.emplace(), error)) return error;
         }
-    }
-    if (help)
+        for (auto [option, path] : {std::pair{"--registry", &options.registryPath},
+                                    {"--debug-log", &options.debugLogPath},
+                                    {"--script", &options.scriptPath}}) {
+            if (name != option) continue;
+            if (text.empty()) return "option '" + std::string(name) + "' needs a file name";
+            *path = text;
+        }
+        return {};
+    };
+    if (std::string error = ReadOptions(arguments, kOptionNames, take); !error.empty()) {
+        result.action = CommandLine::Action::UsageError;
+        result.error = std::move(error);
+    } else if (help) {
         result.action = CommandLine::Action::ShowHelp;
-    else if (version)
+    } else if (version) {
         result.action = CommandLine::Action::ShowVersion;
+    }
     return result;
 }
 
@@ -123,7 +88,7 @@ std::string UsageText() {
            "  --panel PANEL      a misaligned touch panel and the reference touch driver\n"
            "                     between the pen and the program; PANEL is\n"
            "                     dx=PX,dy=PX,sx=S,sy=S[,rot=DEG][,noise=PX][,seed=N]\n"
-           "  --help             show this help and exit\n"
+           "  -h, --help         show this help and exit\n"
            "  --version          show the version and exit\n";
 }
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/host/simulator/script_player.h"
-#include "platform/host/simulator/sdl_display.h"
+#include "platform/host/simulator/window_input.h"
 
 namespace qoz::sim {
 
@@ -12,7 +12,7 @@ class ScriptThenUser final : public host::InputSource {
 public:
     // `script` must have been built with the display's PassTimeUntil as its
     // time passer, so the window stays alive while the script waits.
-    ScriptThenUser(ScriptPlayer& script, SdlDisplay& display)
+    ScriptThenUser(ScriptPlayer& script, WindowInput& display)
         : script_(script), display_(display) {}
 
     std::optional<host::RawInput> PollInput() override;
@@ -20,7 +20,7 @@ public:
 
 private:
     ScriptPlayer& script_;
-    SdlDisplay& display_;
+    WindowInput& display_;
 };
 
 }  // namespace qoz::sim

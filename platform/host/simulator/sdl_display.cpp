@@ -89,6 +89,10 @@ std::unique_ptr<SdlDisplay> SdlDisplay::Open(int zoom, std::string& error) {
     return display;
 }
 
+std::unique_ptr<WindowInput> OpenSdlWindow(int zoom, std::string& error) {
+    return SdlDisplay::Open(zoom, error);
+}
+
 SdlDisplay::~SdlDisplay() {
     if (window_ != nullptr) SDL_DestroyWindow(window_);
     SDL_Quit();

@@ -11,14 +11,14 @@
 #include <optional>
 #include <string>
 
-#include "platform/host/shell.h"
+#include "platform/host/simulator/window_input.h"
 
 struct SDL_Window;
 union SDL_Event;
 
 namespace qoz::sim {
 
-class SdlDisplay final : public host::InputSource {
+class SdlDisplay final : public WindowInput {
 public:
     // Connects to the display and makes a window for the current screen
     // size, or says why there is none. The window appears with the first
@@ -37,9 +37,9 @@ public:
     // Keeps the window alive while a script waits: true when the clock has
     // reached `dueMilliseconds`, false as soon as the user's input arrived or
     // the window was closed.
-    bool PassTimeUntil(uint64_t dueMilliseconds);
+    bool PassTimeUntil(uint64_t dueMilliseconds) override;
 
-    bool Closed() const { return closed_; }
+    bool Closed() const override { return closed_; }
 
 private:
     explicit SdlDisplay(int zoom) : zoom_(zoom) {}
@@ -65,5 +65,8 @@ private:
     PenHolder penHolder_ = PenHolder::None;
     int64_t finger_ = 0;
 };
+
+// SdlDisplay::Open as a WindowOpener.
+std::unique_ptr<WindowInput> OpenSdlWindow(int zoom, std::string& error);
 
 }  // namespace qoz::sim

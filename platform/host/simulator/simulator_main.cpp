@@ -1,0 +1,138 @@
+// The simulator stands in for the device's start-up. It sets up the
+// simulated screen, the settings and debug files, the pen script and the
+// window, then runs the program and returns its exit code.
+#include "platform/host/simulator/simulator_main.h"
+
+#include <signal.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/host/shell.h"
+#include "platform/host/simulator/command_line.h"
+#include "platform/host/simulator/panel_input.h"
+#include "platform/host/simulator/pen_script.h"
+#include "platform/host/simulator/screen_shot.h"
+#include "platform/host/simulator/script_player.h"
+#include "platform/host/simulator/script_then_user.h"
+#include "platform/host/simulator/window_handover.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr int usageErrorStatus = 2;
+constexpr int showWindow = SW_SHOW;
+
+int UsageError(const std::string& message) {
+    std::fprintf(stderr, "qozcal: %s\nTry 'qozcal --help' for more information.\n",
+                 message.c_str());
+    return usageErrorStatus;
+}
+
+// The settings store and the debug output read these when they are used.
+void ExportFileOptions(const qoz::sim::SimulatorOptions& options) {
+    if (options.registryPath) setenv("QOZCAL_REGISTRY", options.registryPath->c_str(), 1);
+    if (options.debugLogPath) setenv("QOZCAL_DEBUG_LOG", options.debugLogPath->c_str(), 1);
+}
+
+int RunProgram() {
+    // The program only hands the instance back to the window calls; any
+    // distinct non-null value stands in for the module handle.
+    static char module;
+    static WCHAR noCommandLine[] = TEXT("");
+    return AppMain(reinterpret_cast<HINSTANCE>(&module), nullptr, noCommandLine, showWindow);
+}
+
+}  // namespace
+
+namespace qoz::sim {
+
+int SimulatorMain(int argc, char** argv, WindowOpener openWindow) {
+    if (!host::OpenStandardDescriptors()) return usageErrorStatus;
+    host::CatchQuitSignals();
+    // The device knows no SIGPIPE: a write to a pipe nobody reads fails, and
+    // the program goes on.
+    signal(SIGPIPE, SIG_IGN);
+    std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    CommandLine commandLine = ParseCommandLine(arguments);
+    switch (commandLine.action) {
+        case CommandLine::Action::UsageError:
+            return UsageError(commandLine.error);
+        case CommandLine::Action::ShowHelp:
+            std::fputs(UsageText().c_str(), stdout);
+            return 0;
+        case CommandLine::Action::ShowVersion:
+            std::fputs(VersionText().c_str(), stdout);
+            return 0;
+        case CommandLine::Action::Run:
+            break;
+    }
+    const SimulatorOptions& options = commandLine.options;
+    if (!options.headless && openWindow == nullptr) return HandOverToWindow(argv);
+
+    std::optional<std::vector<ScriptStep>> script;
+    if (options.scriptPath) {
+        std::string error;
+        script.emplace();
+        if (!LoadPenScript(*options.scriptPath, *script, error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return usageErrorStatus;
+        }
+    }
+
+    ExportFileOptions(options);
+    host::UseVirtualTime(options.virtualTime);
+    host::SetScreenSize(options.screenWidth, options.screenHeight);
+
+    std::unique_ptr<WindowInput> display;
+    if (!options.headless) {
+        std::string error;
+        display = openWindow(options.zoom, error);
+        if (!display) {
+            std::fprintf(stderr,
+                         "qozcal: cannot open a window: %s\n"
+                         "Run with --headless (and --script FILE) to go without a display.\n",
+                         error.c_str());
+            return usageErrorStatus;
+        }
+    }
+
+    std::unique_ptr<ScriptPlayer> player;
+    if (script) {
+        TimePasser letTimePass = PassTimeOnClock;
+        if (display) letTimePass = [&display](uint64_t due) { return display->PassTimeUntil(due); };
+        player = std::make_unique<ScriptPlayer>(std::move(*script), WriteScreenShot,
+                                                     letTimePass);
+    }
+
+    std::unique_ptr<ScriptThenUser> both;
+    host::InputSource* finger = nullptr;
+    if (player && display) {
+        both = std::make_unique<ScriptThenUser>(*player, *display);
+        finger = both.get();
+    } else if (player) {
+        finger = player.get();
+    } else if (display) {
+        finger = display.get();
+    }
+    // With a panel, script and window positions are where the finger is;
+    // the program gets what the panel reads and the driver makes of it.
+    std::unique_ptr<PanelInput> panel;
+    if (options.panel && finger) {
+        panel = std::make_unique<PanelInput>(*finger, *options.panel, options.screenWidth,
+                                                  options.screenHeight);
+        finger = panel.get();
+    }
+    host::SetInputSource(finger);
+
+    int status = RunProgram();
+    host::SetInputSource(nullptr);
+    host::ReportUnstoredSettings();
+    return status;
+}
+
+}  // namespace qoz::sim
