@@ -139,8 +139,9 @@ TEST_F(EventTrouble, AnEventCutShortAgainAndAgainWhileItIsOpenedNeverKillsTheOpe
     const std::string whole = ReadWholeFile(path);
     ChildProcess cutter = StartChild({.function = [&] {
         for (int fd = open(path.c_str(), O_RDWR);;) {
-            ftruncate(fd, 0);
-            pwrite(fd, whole.data(), whole.size(), 0);
+            if (ftruncate(fd, 0) != 0 ||
+                pwrite(fd, whole.data(), whole.size(), 0) != ssize_t(whole.size()))
+                return 1;
         }
         return 0;
     }});

@@ -83,7 +83,7 @@ TEST_F(DebianPackage, UnpackedProgramsAnswerVersionAndHelp) {
 
     ChildResult help = Run({(root_ / "usr/bin/qozcal-listen").string(), "--help"}, root_);
     EXPECT_EQ(help.status, 0) << help.error;
-    EXPECT_EQ(help.output.rfind("usage: qozcal-listen", 0), 0u) << help.output;
+    EXPECT_EQ(help.output.rfind("Usage: qozcal-listen", 0), 0u) << help.output;
 }
 
 // The example calibration from the package's own folder stores the four
@@ -104,6 +104,22 @@ TEST_F(DebianPackage, UnpackedExampleCalibratesHeadless) {
         EXPECT_TRUE(std::regex_search(settings, calibrated)) << name << " in " << settings;
     }
     EXPECT_TRUE(fs::exists(work / "calibration-done.png"));
+}
+
+TEST_F(DebianPackage, CarriesTheLicenceInDebiansFormatAndAMaintainerWithAnAddress) {
+    std::string copyright = ReadWholeFile(root_ / "usr/share/doc/qozcal/copyright");
+    EXPECT_EQ(copyright.rfind("Format: https://www.debian.org/doc/packaging-manuals/"
+                              "copyright-format/1.0/\n", 0), 0u) << copyright;
+    EXPECT_NE(copyright.find("License: Expat\n"), std::string::npos);
+    EXPECT_NE(copyright.find(" THE SOFTWARE IS PROVIDED \"AS IS\""), std::string::npos);
+    EXPECT_TRUE(std::regex_match(Field("Maintainer"), std::regex("[^<>]+ <[^@ <>]+@[^@ <>]+>\n")));
+    EXPECT_TRUE(fs::exists(root_ / "usr/share/doc/qozcal/changelog.Debian.gz"));
+    // A headless run loads no window library; the window program does.
+    ChildResult headless = Run({"ldd", (root_ / "usr/bin/qozcal").string()});
+    for (const char* library : {"SDL", "pulse", "wayland", "asound", "X11"})
+        EXPECT_EQ(headless.output.find(library), std::string::npos) << library;
+    ChildResult window = Run({"ldd", (root_ / "usr/libexec/qozcal/qozcal-window").string()});
+    EXPECT_NE(window.output.find("libSDL2"), std::string::npos) << window.output;
 }
 
 TEST_F(DebianPackage, ManualPagesAreCompressedAndRenderWithoutWarnings) {
