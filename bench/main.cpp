@@ -1,23 +1,28 @@
 // qozcal-bench: runs the benchmarks (any Google Benchmark options apply,
 // e.g. --benchmark_filter) and prints the summary of figures, baselines,
 // ratios and targets, then the accuracy table. --accuracy_pictures=FOLDER
-// also draws the error fields of a few panels there. Exit status 1 when a
-// target was missed or a picture could not be written.
+// also draws the error fields of a few panels there; --baseline_simulator=PATH
+// measures an earlier build's headless start-up beside this one's. Exit status
+// 1 when a target was missed or a picture could not be written.
 #include <benchmark/benchmark.h>
 
 #include <string_view>
 
 #include "bench/accuracy_table.h"
+#include "bench/process_bench.h"
 #include "bench/summary.h"
 
 int main(int argc, char** argv) {
     constexpr std::string_view picturesFlag = "--accuracy_pictures=";
+    constexpr std::string_view baselineFlag = "--baseline_simulator=";
     std::string picturesFolder;
     int kept = 1;
     for (int i = 1; i < argc; ++i) {
         std::string_view argument = argv[i];
         if (argument.starts_with(picturesFlag))
             picturesFolder = argument.substr(picturesFlag.size());
+        else if (argument.starts_with(baselineFlag))
+            qoz::bench::AddBaselineStartUp(std::string(argument.substr(baselineFlag.size())));
         else
             argv[kept++] = argv[i];
     }

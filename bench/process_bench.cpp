@@ -1,22 +1,28 @@
 // Whole simulator processes, timed from spawn to exit: start-up to the first
 // paint (a script with nothing in it: the program starts, paints, finds no
-// input and ends), a whole calibration on the virtual clock, and their
-// baseline, a process that only starts and exits.
+// input and ends), also of an earlier build given with --baseline_simulator,
+// a whole calibration on the virtual clock, and their baseline, a process
+// that only starts and exits. Each start-up also gives its peak memory.
+#include "bench/process_bench.h"
+
 #include <benchmark/benchmark.h>
 
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench/summary.h"
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_environment.h"
 
 namespace {
 
 // Runs the program with its output thrown away; the exit status, or -1.
-int RunProcess(const std::vector<std::string>& arguments) {
+int RunProcess(const std::vector<std::string>& arguments, long* peakKilobytes = nullptr) {
     ChildProcess child = StartChild({.argv = arguments});
-    return WaitChild(child, std::chrono::seconds(60));
+    int status = WaitChild(child, std::chrono::seconds(60));
+    if (peakKilobytes != nullptr) *peakKilobytes = child.peakKilobytes;
+    return status;
 }
 
 // The example calibration without its screenshots.
@@ -32,8 +38,9 @@ std::string CalibrationWithoutShots() {
 }
 
 std::vector<std::string> SimulatorRun(const ScratchEnvironment& scratch,
-                                      const std::string& script) {
-    return {QOZCAL_SIMULATOR_PATH,
+                                      const std::string& script,
+                                      const std::string& simulator = QOZCAL_SIMULATOR_PATH) {
+    return {simulator,
             "--headless",
             "--virtual-time",
             "--script",
@@ -44,13 +51,18 @@ std::vector<std::string> SimulatorRun(const ScratchEnvironment& scratch,
             scratch.debugLogPath().string()};
 }
 
+// The counter peak_MB is the median of the runs' largest resident sets.
 void TimeRuns(benchmark::State& state, const std::vector<std::string>& arguments) {
+    std::vector<double> peakMegabytes;
     for (auto _ : state) {
-        if (RunProcess(arguments) != 0) {
+        long peakKilobytes = 0;
+        if (RunProcess(arguments, &peakKilobytes) != 0) {
             state.SkipWithError("the process failed");
             return;
         }
+        peakMegabytes.push_back(double(peakKilobytes) / 1024);
     }
+    if (!peakMegabytes.empty()) state.counters["peak_MB"] = qoz::bench::Median(peakMegabytes);
 }
 
 void BM_ProcessStartAndExit(benchmark::State& state) { TimeRuns(state, {"/bin/true"}); }
@@ -58,16 +70,22 @@ BENCHMARK(BM_ProcessStartAndExit)->UseRealTime()->MinTime(1.0);
 
 // The settings key exists already (the first run made it), as on a device
 // after its first start.
-void BM_StartUpToFirstPaint(benchmark::State& state) {
+void TimeStartUp(benchmark::State& state, const std::string& simulator) {
     ScratchEnvironment scratch;
-    std::vector<std::string> run = SimulatorRun(scratch, scratch.writeFile("empty.pen", ""));
+    std::vector<std::string> run =
+        SimulatorRun(scratch, scratch.writeFile("empty.pen", ""), simulator);
     if (RunProcess(run) != 0) {
         state.SkipWithError("the simulator did not run");
         return;
     }
     TimeRuns(state, run);
 }
+
+void BM_StartUpToFirstPaint(benchmark::State& state) {
+    TimeStartUp(state, QOZCAL_SIMULATOR_PATH);
+}
 BENCHMARK(BM_StartUpToFirstPaint)->UseRealTime()->MinTime(2.0);
+
 
 void BM_WholeCalibration(benchmark::State& state) {
     ScratchEnvironment scratch;
@@ -83,3 +101,16 @@ void BM_WholeCalibration(benchmark::State& state) {
 BENCHMARK(BM_WholeCalibration)->UseRealTime()->MinTime(2.0);
 
 }  // namespace
+
+namespace qoz::bench {
+
+void AddBaselineStartUp(const std::string& simulator) {
+    benchmark::RegisterBenchmark("BM_StartUpToFirstPaintBaseline",
+                                 [simulator](benchmark::State& state) {
+                                     TimeStartUp(state, simulator);
+                                 })
+        ->UseRealTime()
+        ->MinTime(2.0);
+}
+
+}  // namespace qoz::bench

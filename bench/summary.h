@@ -31,6 +31,8 @@ private:
     // The window beside its peer: time to mapped, idle processor time and
     // wakeups, peak memory, with their ratios.
     bool PrintWindowComparison() const;
+    // The headless start-up's peak memory beside a bare process's.
+    bool PrintPeakMemory() const;
 
     Samples secondsPerIteration_;
     std::map<std::string, Samples> counters_;
