@@ -53,13 +53,14 @@ TEST(CommandLineOptions, AcceptScreenSidesFromOneTo4096) {
 
 TEST(CommandLineOptions, HelpAndVersionWinOverRunning) {
     EXPECT_EQ(Parse({"--headless", "--help"}).action, CommandLine::Action::ShowHelp);
+    EXPECT_EQ(Parse({"-h", "--version"}).action, CommandLine::Action::ShowHelp);
     EXPECT_EQ(Parse({"--version"}).action, CommandLine::Action::ShowVersion);
     EXPECT_TRUE(
         std::regex_match(qoz::sim::VersionText(), std::regex("qozcal [0-9]+\\.[0-9]+\\.[0-9]+\n")));
     std::string usage = qoz::sim::UsageText();
     for (const char* option :
          {"--screen WxH", "--registry FILE", "--debug-log FILE", "--script FILE", "--headless",
-          "--virtual-time", "--zoom N", "--help", "--version"})
+          "--virtual-time", "--zoom N", "-h, --help", "--version"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
 
@@ -84,7 +85,7 @@ TEST(CommandLineErrors, RejectBadZooms) {
 
 TEST(CommandLineErrors, RejectUnknownOptionsMissingValuesAndStrayArguments) {
     EXPECT_EQ(ErrorOf({"--fullscreen"}), "unknown option '--fullscreen'");
-    EXPECT_EQ(ErrorOf({"-h"}), "unknown option '-h'");
+    EXPECT_EQ(ErrorOf({"-x"}), "unknown option '-x'");
     EXPECT_EQ(ErrorOf({"demo.pen"}), "unexpected argument 'demo.pen'");
     EXPECT_EQ(ErrorOf({"--headless", "--script"}), "option '--script' needs a value");
     EXPECT_EQ(ErrorOf({"--registry="}), "option '--registry' needs a file name");

@@ -129,23 +129,69 @@ TEST_F(Listen, OneSetWakesExactlyOneOfTwoListeners) {
     EXPECT_EQ(idle.Rest(), "");
 }
 
-TEST_F(Listen, GivingUpBeforeTheCountEndsWithStatusOne) {
+TEST_F(Listen, ReadsTheSettingsFileItIsGivenNamesItAndPrintsItAsARegSnippet) {
+    WriteSetting(u"ScaleX", u"9");  // in the scratch folder's file, which is not the one given
+    std::string given = scratch.writeFile(
+        "given.reg", "Windows Registry Editor Version 5.00\n\n"
+                     "[HKEY_CURRENT_USER\\Software\\QozSerial]\n\"SCALEX\"=\"1.12940\"\n"
+                     "\"ScaleY\"=\"a \\\"quoted\\\" \\\\ text\"\n\"OffsetX\"=dword:00000001\n");
+    const std::string named = "qozcal-listen: settings read from " + given + "\n";
+    Listener listener(scratch, {"--count=1", "--timeout=20000", "--registry=" + given});
+    EXPECT_TRUE(listener.ready());
+    Signal(u"CALENDEVENT");
+    EXPECT_EQ(listener.Finish(), 0);
+    EXPECT_EQ(listener.Output(),
+              "CALENDEVENT\nScaleX=1.12940\nScaleY=a \"quoted\" \\ text\nOffsetX=(type 4)\n"
+              "OffsetY=(missing)\n");
+    EXPECT_EQ(listener.Errors(), named);
+
+    // A value that is no text is left out of the snippet, named, and the status tells.
+    Listener snippet(scratch, {"--reg", "--registry", given});
+    EXPECT_EQ(snippet.Finish(), 1);
+    EXPECT_EQ(snippet.Output(),
+              "[HKEY_CURRENT_USER\\Software\\QozSerial]\n\"ScaleX\"=\"1.12940\"\n"
+              "\"ScaleY\"=\"a \\\"quoted\\\" \\\\ text\"\n");
+    EXPECT_EQ(snippet.Errors(), named + "qozcal-listen: OffsetX is (type 4), left out\n"
+                                        "qozcal-listen: OffsetY is (missing), left out\n");
+}
+
+TEST_F(Listen, GivingUpBeforeTheCountEndsWithStatusOneAndSaysSo) {
     auto began = Clock::now();
     Listener listener(scratch, {"--count", "1", "--timeout", "200"});
     EXPECT_TRUE(listener.ready());
     EXPECT_EQ(listener.Finish(), 1);
     EXPECT_GE(Clock::now() - began, 200ms);
     EXPECT_EQ(listener.Rest(), "");
+    EXPECT_EQ(listener.Errors(), "qozcal-listen: timed out after 200 ms with 0 of 1 events seen\n");
 }
 
-TEST_F(Listen, BadOptionsEndWithStatusTwo) {
-    for (std::vector<std::string> arguments : {std::vector<std::string>{"--count"},
-                                               {"--count", "-3"},
-                                               {"--timeout", "soon"},
-                                               {"--loud"}}) {
-        Listener listener(scratch, arguments);
-        EXPECT_EQ(listener.Finish(), 2) << arguments.back();
-        EXPECT_EQ(listener.Rest(), "");
+TEST_F(Listen, AnswersHelpAndVersionAndABadOptionWithOneLineAndAHint) {
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        std::string output;  // the start of what it prints on standard output
+        std::string error;   // the usage error's line
+    };
+    const Case cases[] = {
+        {{"-h"}, 0, "Usage: qozcal-listen [--count N]", ""},
+        {{"--version"}, 0, "qozcal-listen 0.", ""},
+        {{"--count"}, 2, "", "option '--count' needs a value"},
+        {{"--count", "-3"}, 2, "", "--count needs a whole number from 0 to 2147483647, not '-3'"},
+        {{"--timeout", "soon"}, 2, "",
+         "--timeout needs a whole number from 0 to 2147483647, not 'soon'"},
+        {{"--reg=yes"}, 2, "", "option '--reg' takes no value"},
+        {{"--registry="}, 2, "", "option '--registry' needs a file name"},
+        {{"--loud"}, 2, "", "unknown option '--loud'"},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.arguments.front());
+        Listener listener(scratch, row.arguments);
+        EXPECT_EQ(listener.Finish(), row.status);
+        EXPECT_EQ(listener.Output().rfind(row.output, 0), 0u) << listener.Output();
+        if (row.status == 2) {
+            EXPECT_EQ(listener.Errors(), "qozcal-listen: " + row.error +
+                                             "\nTry 'qozcal-listen --help' for more information.\n");
+        }
     }
 }
 

@@ -1,96 +1,39 @@
 // qozcal-listen: stands in for the touch driver. It opens the two
 // calibration events, prints a line for each one it sees and, after the end
-// event, the four settings the calibration has written.
+// event, the four settings the calibration has written; or it prints the
+// stored settings as a .reg snippet a device image can take.
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/common/utf16.h"
 #include "platform/platform.h"
+#include "tools/listen_options.h"
 
 #if !defined(_WIN32)
+#include <fcntl.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include "platform/host/advapi32/registry_location.h"
 #include "platform/host/posix/standard_descriptors.h"
 #endif
 
 namespace {
 
+using qoz::listen::CommandLine;
+using qoz::listen::Options;
+
 // Each event is waited on this long in turn; an automatic-reset event stays
 // signalled until the next wait, so nothing set meanwhile is lost.
 constexpr DWORD kPollMs = 20;
-
-const char kUsage[] =
-    "usage: qozcal-listen [--count N] [--timeout MS] [--ready FILE]\n"
-    "Prints CALSTARTEVENT or CALENDEVENT for each calibration event it sees,\n"
-    "and after CALENDEVENT the settings ScaleX, ScaleY, OffsetX and OffsetY.\n"
-    "  --count N     exit with status 0 after N events\n"
-    "  --timeout MS  exit with status 1 if MS milliseconds pass first\n"
-    "  --ready FILE  create FILE once both events are open\n"
-    "  --help        show this text\n";
-
-struct Options {
-    long count = -1;  // -1: no limit
-    long timeoutMs = -1;
-    const char* readyFile = nullptr;
-    bool help = false;
-};
-
-// Counts and times up to this; larger ones are refused rather than overflow
-// a conversion (a time-out of about 24 days).
-constexpr long kLargestNumber = 2147483647;
-
-bool ReadCount(const char* text, long& value) {
-    char* end = nullptr;
-    errno = 0;
-    long number = std::strtol(text, &end, 10);
-    if (*text == 0 || *end != 0 || errno != 0 || number < 0 || number > kLargestNumber)
-        return false;
-    value = number;
-    return true;
-}
-
-// Returns false (with a message on standard error) when the options are bad.
-bool ReadOptions(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const char* option = argv[i];
-        if (std::strcmp(option, "--help") == 0) {
-            options.help = true;
-            continue;
-        }
-        bool known = std::strcmp(option, "--count") == 0 || std::strcmp(option, "--timeout") == 0 ||
-                     std::strcmp(option, "--ready") == 0;
-        if (!known) {
-            std::fprintf(stderr, "qozcal-listen: unknown option '%s'\n", option);
-            return false;
-        }
-        if (i + 1 >= argc) {
-            std::fprintf(stderr, "qozcal-listen: %s needs a value\n", option);
-            return false;
-        }
-        const char* value = argv[++i];
-        bool valid = true;
-        if (std::strcmp(option, "--count") == 0) {
-            valid = ReadCount(value, options.count);
-        } else if (std::strcmp(option, "--timeout") == 0) {
-            valid = ReadCount(value, options.timeoutMs);
-        } else {
-            options.readyFile = value;
-        }
-        if (!valid) {
-            std::fprintf(stderr, "qozcal-listen: %s needs a whole number from 0 to %ld, not '%s'\n",
-                         option, kLargestNumber, value);
-            return false;
-        }
-    }
-    return true;
-}
 
 void PrintLine(const std::string& line) {
     std::fputs(line.c_str(), stdout);
@@ -99,7 +42,8 @@ void PrintLine(const std::string& line) {
 }
 
 // The value as text, or what stands in its place: (missing), (type N), (error N).
-std::string SettingText(HKEY key, const WCHAR* name) {
+std::string SettingText(HKEY key, const WCHAR* name, bool* isText = nullptr) {
+    if (isText != nullptr) *isText = false;
     if (key == nullptr) return "(missing)";
     DWORD type = 0;
     DWORD size = 0;
@@ -111,6 +55,7 @@ std::string SettingText(HKEY key, const WCHAR* name) {
             std::u16string text(size / sizeof(char16_t), 0);
             if (!text.empty()) std::memcpy(&text[0], data.data(), text.size() * sizeof(char16_t));
             while (!text.empty() && text.back() == 0) text.pop_back();
+            if (isText != nullptr) *isText = true;
             return qoz::Utf16ToUtf8(text);
         }
     }
@@ -119,21 +64,69 @@ std::string SettingText(HKEY key, const WCHAR* name) {
     return "(type " + std::to_string(type) + ")";
 }
 
-void PrintSettings() {
+const struct {
+    const WCHAR* name;
+    const char* label;
+} kSettings[] = {{TEXT("ScaleX"), "ScaleX"},
+                 {TEXT("ScaleY"), "ScaleY"},
+                 {TEXT("OffsetX"), "OffsetX"},
+                 {TEXT("OffsetY"), "OffsetY"}};
+
+// Where the settings are read from, as the user is told.
+std::string SettingsSource() {
+#if defined(_WIN32)
+    return "the registry";
+#else
+    std::string path = qoz::host::RegistryFilePath();
+    return path.empty() ? "nowhere (no settings file can be found)" : path;
+#endif
+}
+
+// The settings key, or null when it cannot be opened; says where it looked.
+HKEY OpenSettings() {
+    std::fprintf(stderr, "qozcal-listen: settings read from %s\n", SettingsSource().c_str());
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, TEXT("Software\\QozSerial"), 0, KEY_ALL_ACCESS, &key) !=
         ERROR_SUCCESS)
         key = nullptr;
-    const struct {
-        const WCHAR* name;
-        const char* label;
-    } settings[] = {{TEXT("ScaleX"), "ScaleX"},
-                    {TEXT("ScaleY"), "ScaleY"},
-                    {TEXT("OffsetX"), "OffsetX"},
-                    {TEXT("OffsetY"), "OffsetY"}};
-    for (const auto& setting : settings)
+    return key;
+}
+
+void PrintSettings() {
+    HKEY key = OpenSettings();
+    for (const auto& setting : kSettings)
         PrintLine(std::string(setting.label) + "=" + SettingText(key, setting.name));
     if (key != nullptr) RegCloseKey(key);
+}
+
+// The four settings as regedit writes them, under their key: a snippet for
+// a device image's registry or for regedit (behind its header line). A
+// setting that is not stored text is left out and named; the status is 1
+// then.
+int PrintRegSnippet() {
+    HKEY key = OpenSettings();
+    std::string snippet = "[HKEY_CURRENT_USER\\Software\\QozSerial]\n";
+    int status = 0;
+    for (const auto& setting : kSettings) {
+        bool isText = false;
+        std::string text = SettingText(key, setting.name, &isText);
+        if (!isText) {
+            std::fprintf(stderr, "qozcal-listen: %s is %s, left out\n", setting.label,
+                         text.c_str());
+            status = 1;
+            continue;
+        }
+        std::string quoted;
+        for (char c : text) {
+            if (c == '\\' || c == '"') quoted += '\\';
+            quoted += c;
+        }
+        snippet.append("\"").append(setting.label).append("\"=\"");
+        snippet.append(quoted).append("\"\n");
+    }
+    if (key != nullptr) RegCloseKey(key);
+    std::fputs(snippet.c_str(), stdout);
+    return status;
 }
 
 // WAIT_OBJECT_0 when the event was signalled within waitMs and is now taken,
@@ -180,8 +173,13 @@ int Listen(const Options& options, HANDLE startEvent, HANDLE endEvent) {
             ++seen;
         }
         if (options.timeoutMs >= 0 && remaining() > 0 &&
-            Clock::now() - began >= std::chrono::milliseconds(options.timeoutMs))
+            Clock::now() - began >= std::chrono::milliseconds(options.timeoutMs)) {
+            std::string counted = std::to_string(seen);
+            if (options.count >= 0) counted += " of " + std::to_string(options.count);
+            std::fprintf(stderr, "qozcal-listen: timed out after %ld ms with %s events seen\n",
+                         options.timeoutMs, counted.c_str());
             return 1;
+        }
     }
     return 0;
 }
@@ -193,11 +191,18 @@ int Listen(const Options& options, HANDLE startEvent, HANDLE endEvent) {
 // ends with status 1 wherever it is.
 constexpr long kTimeoutGraceMs = 250;
 
-void EndAtTimeout(int) { _exit(1); }
+std::string timeoutMessage;
+
+void EndAtTimeout(int) {
+    if (write(STDERR_FILENO, timeoutMessage.data(), timeoutMessage.size()) < 0) _exit(1);
+    _exit(1);
+}
 
 void KeepTimeout(long timeoutMs) {
     if (timeoutMs < 0) return;
     long limit = timeoutMs + kTimeoutGraceMs;
+    timeoutMessage = "qozcal-listen: timed out after " + std::to_string(timeoutMs) +
+                     " ms, still opening or waiting on an event another process holds\n";
     signal(SIGALRM, EndAtTimeout);
     itimerval timer{};
     timer.it_value.tv_sec = limit / 1000;
@@ -217,34 +222,65 @@ HANDLE OpenCalibrationEvent(const WCHAR* name, const char* label) {
     return event;
 }
 
+// The settings are read from the file --registry names, as qozcal reads it.
+bool UseSettingsFile(const std::optional<std::string>& path) {
+    if (!path) return true;
+#if defined(_WIN32)
+    std::fputs("qozcal-listen: --registry is for the simulator; on Windows the settings are in "
+               "the registry\n",
+               stderr);
+    return false;
+#else
+    return setenv("QOZCAL_REGISTRY", path->c_str(), 1) == 0;
+#endif
+}
+
+// Makes the file that tells a waiting script both events are open; a FIFO
+// nobody reads is refused at once rather than waited on.
+bool CreateReadyFile(const std::string& path) {
+#if defined(_WIN32)
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    return file != nullptr && std::fclose(file) == 0;
+#else
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    return fd >= 0 && close(fd) == 0;
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
 #if !defined(_WIN32)
     if (!qoz::host::OpenStandardDescriptors()) return 2;
 #endif
-    Options options;
-    if (!ReadOptions(argc, argv, options)) {
-        std::fputs(kUsage, stderr);
-        return 2;
+    CommandLine commandLine = qoz::listen::ReadCommandLine(argc, argv);
+    switch (commandLine.action) {
+        case CommandLine::Action::UsageError:
+            std::fprintf(stderr,
+                         "qozcal-listen: %s\nTry 'qozcal-listen --help' for more information.\n",
+                         commandLine.error.c_str());
+            return 2;
+        case CommandLine::Action::ShowHelp:
+            std::fputs(qoz::listen::kUsage, stdout);
+            return 0;
+        case CommandLine::Action::ShowVersion:
+            std::fputs("qozcal-listen " QOZCAL_VERSION "\n", stdout);
+            return 0;
+        case CommandLine::Action::Listen:
+            break;
     }
-    if (options.help) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
+    const Options& options = commandLine.options;
+    if (!UseSettingsFile(options.registryFile)) return 2;
+    if (options.printReg) return PrintRegSnippet();
     KeepTimeout(options.timeoutMs);
     HANDLE startEvent = OpenCalibrationEvent(TEXT("CALSTARTEVENT"), "CALSTARTEVENT");
     HANDLE endEvent = OpenCalibrationEvent(TEXT("CALENDEVENT"), "CALENDEVENT");
     int status = 1;
     if (startEvent != nullptr && endEvent != nullptr) {
-        std::FILE* ready =
-            options.readyFile != nullptr ? std::fopen(options.readyFile, "w") : nullptr;
-        if (options.readyFile != nullptr && ready == nullptr) {
-            std::fprintf(stderr, "qozcal-listen: cannot create %s\n", options.readyFile);
-        } else {
-            if (ready != nullptr) std::fclose(ready);
+        if (options.readyFile && !CreateReadyFile(*options.readyFile))
+            std::fprintf(stderr, "qozcal-listen: cannot create %s\n", options.readyFile->c_str());
+        else
             status = Listen(options, startEvent, endEvent);
-        }
     }
     if (startEvent != nullptr) CloseHandle(startEvent);
     if (endEvent != nullptr) CloseHandle(endEvent);
