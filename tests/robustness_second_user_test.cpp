@@ -178,9 +178,9 @@ TEST_F(SecondUserAttack, LinksPlantedAsTheLockAndTheTemporaryFileAreNotFollowed)
         std::string expectedError;  // empty: the write goes through
     };
     const Case cases[] = {
-        {".lock", "qozcal: cannot write settings file " + settings +
-                      ": cannot open the lock file " + settings +
-                      ".lock: it is a symbolic link; the file is left unchanged\n"},
+        {".lock", SettingsProblemOutput("cannot write settings file " + settings +
+                                        ": cannot open the lock file " + settings +
+                                        ".lock: it is a symbolic link; the file is left unchanged")},
         // Root may remove another user's link from a sticky folder, and the
         // temporary file is then made anew.
         {".tmp", ""},
@@ -223,9 +223,10 @@ TEST_F(SecondUserAttack, TheLockCanBeHeldByItsOwnerOnly) {
          },
          ""},
         {"making the lock file and holding it", [&] { return CreateAndLock(lock); },
-         "qozcal: cannot write settings file " + settings + ": cannot open the lock file " + lock +
-             ": it belongs to user 65534, and only the user who writes the file may hold its "
-             "lock; the file is left unchanged\n"},
+         SettingsProblemOutput("cannot write settings file " + settings +
+                               ": cannot open the lock file " + lock +
+                               ": it belongs to user 65534, and only the user who writes the file "
+                               "may hold its lock; the file is left unchanged")},
     };
     for (const Case& attack : cases) {
         SCOPED_TRACE(attack.what);
@@ -299,9 +300,10 @@ TEST_F(SecondUserAttack, ADefaultSettingsFolderMadeByTheSecondUserIsRefused) {
                              {"XDG_RUNTIME_DIR", runtime.string()}};
     ChildResult run = RunChild(launch, 90s);
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.error, "qozcal: cannot read settings file " + (folder / "registry.reg").string() +
-                             ": the folder " + folder.string() +
-                             " is not safe to use: it belongs to user 65534\n");
+    EXPECT_EQ(run.error, SettingsProblemOutput("cannot read settings file " +
+                                               (folder / "registry.reg").string() + ": the folder " +
+                                               folder.string() +
+                                               " is not safe to use: it belongs to user 65534"));
     EXPECT_TRUE(fs::is_empty(folder));
     EXPECT_EQ(scratch.debugLog().rfind(createFailedLine, 0), 0u) << scratch.debugLog();
     EXPECT_NE(scratch.debugLog().find(completionLine), std::string::npos);

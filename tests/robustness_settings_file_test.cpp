@@ -28,8 +28,9 @@ const std::string completionLine = "Completes Calibration ..........r\n";
 const std::string createFailedLine = "InitQOZCalRegistry : Fail RegCreateKeyEx\r\n";
 
 std::string CorruptMessage(const fs::path& path, int line, const std::string& reason) {
-    return "qozcal: cannot read settings file " + path.string() + ", line " + std::to_string(line) +
-           ": " + reason + "; the file is left unchanged\n";
+    return SettingsProblemOutput("cannot read settings file " + path.string() + ", line " +
+                                 std::to_string(line) + ": " + reason +
+                                 "; the file is left unchanged");
 }
 
 std::vector<std::string> FolderEntries(const fs::path& folder) {
@@ -111,7 +112,7 @@ TEST(BadSettingsPaths, AFolderIsNamedAndKeptWithWhatItHolds) {
         scratch, {.text = CalibrationScript(TapsAtTheTargets()), .registry = folder.string()});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.error,
-              "qozcal: cannot read settings file " + folder.string() + ": Is a directory\n");
+              SettingsProblemOutput("cannot read settings file " + folder.string() + ": Is a directory"));
     EXPECT_EQ(FolderEntries(folder), (std::vector<std::string>{"keep"}));
     EXPECT_EQ(ReadWholeFile(folder / "keep"), "x");
     std::string log = scratch.debugLog();
@@ -138,8 +139,9 @@ TEST(OversizedSettings, AThreeGigabyteFileIsRefusedUnread) {
     fs::resize_file(scratch.registryPath(), 3ull << 30);  // sparse: no disk is used
     ChildResult run = RunScript(scratch, {.text = CalibrationScript(TapsAtTheTargets())});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.error, "qozcal: cannot read settings file " + scratch.registryPath().string() +
-                             ": it is larger than 16 MiB; the file is left unchanged\n");
+    EXPECT_EQ(run.error,
+              SettingsProblemOutput("cannot read settings file " + scratch.registryPath().string() +
+                                    ": it is larger than 16 MiB; the file is left unchanged"));
     EXPECT_EQ(fs::file_size(scratch.registryPath()), 3ull << 30);
     EXPECT_LT(run.peakKilobytes, 512 * 1024);
     std::string log = scratch.debugLog();
@@ -265,7 +267,8 @@ TEST_F(UnprivilegedRun, AnUnreadableSettingsFileIsNamedAndKept) {
     ASSERT_EQ(chmod(path.c_str(), 0), 0);
     ChildResult run = Run(path);
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.error, "qozcal: cannot read settings file " + path + ": Permission denied\n");
+    EXPECT_EQ(run.error,
+              SettingsProblemOutput("cannot read settings file " + path + ": Permission denied"));
     EXPECT_EQ(ReadWholeFile(path), text);
     EXPECT_EQ(DebugLog().rfind(createFailedLine + calibratedLine, 0), 0u) << DebugLog();
 }
@@ -280,9 +283,9 @@ TEST_F(UnprivilegedRun, ASettingsFileInAFolderThatCannotBeWrittenIsReadAndKept) 
     fs::path path = locked / "registry.reg";
     ChildResult run = Run(path);
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.error, "qozcal: cannot write settings file " + path.string() +
-                             ": cannot open the lock file " + path.string() +
-                             ".lock: Permission denied; the file is left unchanged\n");
+    EXPECT_EQ(run.error, SettingsProblemOutput("cannot write settings file " + path.string() +
+                                               ": cannot open the lock file " + path.string() +
+                                               ".lock: Permission denied; the file is left unchanged"));
     EXPECT_EQ(ReadWholeFile(locked / "registry.reg"), text);
     EXPECT_EQ(FolderEntries(locked), (std::vector<std::string>{"registry.reg"}));
     // The key exists, so nothing is seeded; the calibration's writes fail

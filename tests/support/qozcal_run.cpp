@@ -9,6 +9,11 @@ ChildResult RunQozcal(const ScratchEnvironment& scratch,
     return RunChild(launch, std::chrono::seconds(60));
 }
 
+std::string SettingsProblemOutput(const std::string& problem) {
+    return "qozcal: " + problem + "\nqozcal: the settings of this run were not all stored: " +
+           problem + "\n";
+}
+
 bool ProgramRan(const ScratchEnvironment& scratch) {
     return std::filesystem::exists(scratch.registryPath()) ||
            std::filesystem::exists(scratch.debugLogPath());

@@ -16,6 +16,11 @@ ChildResult RunQozcal(const ScratchEnvironment& scratch, const std::vector<std::
 // debug log of the scratch folder.
 bool ProgramRan(const ScratchEnvironment& scratch);
 
+// What qozcal writes on standard error for a problem with its settings file:
+// the problem as it happens, and that the settings were not all stored as
+// the run ends.
+std::string SettingsProblemOutput(const std::string& problem);
+
 // The paths of tests/scenarios/NAME and examples/NAME.
 std::string Scenario(const std::string& name);
 std::string Example(const std::string& name);

@@ -11,9 +11,9 @@
 #include <optional>
 
 #include "platform/host/advapi32/registry_file_cache.h"
+#include "platform/host/advapi32/settings_trouble.h"
 #include "platform/host/posix/patient_lock.h"
 #include "platform/host/posix/private_folder.h"
-#include "platform/host/posix/problem_report.h"
 #include "platform/host/posix/unique_fd.h"
 
 namespace qoz::host {
@@ -36,18 +36,18 @@ LONG ErrorCodeFor(int error) {
 }
 
 LONG ReportReadFailure(const std::string& path, int error) {
-    ReportProblemOnce("cannot read settings file " + path + ": " + std::strerror(error));
+    ReportSettingsProblem("cannot read settings file " + path + ": " + std::strerror(error));
     return ErrorCodeFor(error);
 }
 
 LONG ReportWriteFailure(const std::string& path, const std::string& what, int error) {
-    ReportProblemOnce("cannot write settings file " + path + ": " + what + std::strerror(error) +
+    ReportSettingsProblem("cannot write settings file " + path + ": " + what + std::strerror(error) +
                       "; the file is left unchanged");
     return ErrorCodeFor(error);
 }
 
 LONG ReportWriteRefusal(const std::string& path, const std::string& why, LONG code) {
-    ReportProblemOnce("cannot write settings file " + path + ": " + why +
+    ReportSettingsProblem("cannot write settings file " + path + ": " + why +
                       "; the file is left unchanged");
     return code;
 }
@@ -72,7 +72,7 @@ LONG ReadBounded(const std::string& path, int fd, std::string& text) {
 }
 
 LONG ReportTooLarge(const std::string& path) {
-    ReportProblemOnce("cannot read settings file " + path + ": it is larger than " + kLimitText +
+    ReportSettingsProblem("cannot read settings file " + path + ": it is larger than " + kLimitText +
                       "; the file is left unchanged");
     return ERROR_REGISTRY_CORRUPT;
 }
@@ -91,7 +91,7 @@ LONG LoadFile(const std::string& path, std::shared_ptr<const Registry>& registry
     if (fstat(file.get(), &status) != 0) return ReportReadFailure(path, errno);
     if (S_ISDIR(status.st_mode)) return ReportReadFailure(path, EISDIR);
     if (!S_ISREG(status.st_mode)) {
-        ReportProblemOnce("cannot read settings file " + path + ": not a regular file");
+        ReportSettingsProblem("cannot read settings file " + path + ": not a regular file");
         return ERROR_REGISTRY_IO_FAILED;
     }
     if (mode) *mode = status.st_mode & 07777;
@@ -104,7 +104,7 @@ LONG LoadFile(const std::string& path, std::shared_ptr<const Registry>& registry
     ParseResult parsed = ParseRegistry(text);
     text = std::string();
     if (parsed.error) {
-        ReportProblemOnce("cannot read settings file " + path + ", line " +
+        ReportSettingsProblem("cannot read settings file " + path + ", line " +
                           std::to_string(parsed.error->line) + ": " + parsed.error->reason +
                           "; the file is left unchanged");
         return ERROR_REGISTRY_CORRUPT;
@@ -173,7 +173,7 @@ LONG SaveFile(const std::string& path, const std::string& target, const std::str
 }
 
 LONG ReportNoLocation() {
-    ReportProblemOnce(
+    ReportSettingsProblem(
         "cannot find the settings file: neither QOZCAL_REGISTRY, XDG_STATE_HOME nor a home folder "
         "is set");
     return ERROR_REGISTRY_IO_FAILED;
@@ -251,7 +251,7 @@ LONG ReadRegistryFile(std::shared_ptr<const Registry>& registry) {
             return ERROR_SUCCESS;
         }
         if (!folder.problem.empty()) {
-            ReportProblemOnce("cannot read settings file " + location.path + ": " +
+            ReportSettingsProblem("cannot read settings file " + location.path + ": " +
                               UnsafeFolder(folder, location.defaultFolder));
             return ERROR_ACCESS_DENIED;
         }
