@@ -11,7 +11,13 @@ bool Holds(const std::vector<std::string_view>& list, std::string_view name) {
     return std::find(list.begin(), list.end(), name) != list.end();
 }
 
-std::string Quoted(std::string_view name) { return "'" + std::string(name) + "'"; }
+// Appended piece by piece: GCC 12 warns wrongly (-Wrestrict) of the same
+// text built with operator+ from a string_view.
+std::string Said(const char* before, std::string_view name, const char* after) {
+    std::string text(before);
+    text.append(name).append(after);
+    return text;
+}
 
 }  // namespace
 
@@ -27,15 +33,15 @@ std::string ReadOptions(
         }
         std::string error;
         if (Holds(names.flags, name)) {
-            if (value) return "option " + Quoted(name) + " takes no value";
+            if (value) return Said("option '", name, "' takes no value");
             error = take(name, {});
         } else if (Holds(names.valued, name)) {
             if (!value && i + 1 == arguments.size())
-                return "option " + Quoted(name) + " needs a value";
+                return Said("option '", name, "' needs a value");
             error = take(name, value ? *value : arguments[++i]);
         } else {
-            return (name.starts_with("-") ? "unknown option " : "unexpected argument ") +
-                   Quoted(name);
+            return Said(name.starts_with("-") ? "unknown option '" : "unexpected argument '", name,
+                        "'");
         }
         if (!error.empty()) return error;
     }
