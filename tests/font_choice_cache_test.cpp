@@ -120,3 +120,46 @@ TEST_F(FontChoiceCache, NothingIsWrittenWithoutACacheFolder) {
 }
 
 }  // namespace
+
+TEST_F(FontChoiceCache, ACaptionIsDrawnAsRememberedWhileItsFaceStaysAndRenderedAnewOtherwise) {
+    ASSERT_TRUE(qoz::host::RenderCaption(u"삭제", 30, 30)) << "needs a font with Hangul glyphs";
+    fs::path face = scratch.dir() / "copy.ttf";
+    fs::copy_file(RecallFontChoice()->file, face);
+    RememberFontChoice({face.string(), 0});
+    qoz::host::ForgetCaptionFontForTesting();
+    std::optional<qoz::host::CaptionImage> rendered = qoz::host::RenderCaption(u"종료", 30, 30);
+    ASSERT_TRUE(rendered);
+    fs::path captions = CacheFile().parent_path() / "captions";
+    const std::string good = ReadWholeFile(captions);
+    const std::string cells = good.substr(good.rfind('\n', good.size() - 2) + 1);
+    ASSERT_EQ(cells.size(), 2 * rendered->coverage.size() + 1);
+
+    // What the next process draws, from each cache file.
+    std::string marked = good;
+    marked.replace(marked.size() - 3, 2, "7f");
+    const struct {
+        const char* what;
+        std::string file;
+        bool remembered;
+    } rows[] = {
+        {"remembered", marked, true},
+        {"coverage cut short", marked.substr(0, marked.size() - 3) + "\n", false},
+        {"not hex", marked.substr(0, marked.size() - 3) + "zz\n", false},
+        {"another FreeType", std::string("qozcal captions 1 FreeType 1.0.0") +
+                                 marked.substr(marked.find(" sizes")), false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::ofstream(captions, std::ios::trunc) << row.file;
+        qoz::host::ForgetCaptionFontForTesting();
+        std::optional<qoz::host::CaptionImage> drawn = qoz::host::RenderCaption(u"종료", 30, 30);
+        ASSERT_TRUE(drawn);
+        EXPECT_EQ(drawn->coverage.back(), row.remembered ? 0x7f : rendered->coverage.back());
+    }
+    // The face's file changed: its captions are rendered anew.
+    std::ofstream(captions, std::ios::trunc) << marked;
+    fs::last_write_time(face, fs::last_write_time(face) + std::chrono::seconds(1));
+    RememberFontChoice({face.string(), 0});
+    qoz::host::ForgetCaptionFontForTesting();
+    EXPECT_EQ(qoz::host::RenderCaption(u"종료", 30, 30)->coverage, rendered->coverage);
+}

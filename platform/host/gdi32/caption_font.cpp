@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/common/utf16.h"
+#include "platform/host/gdi32/caption_cache.h"
 #include "platform/host/gdi32/font_choice_cache.h"
 
 namespace qoz::host {
@@ -18,13 +19,21 @@ namespace {
 // 삭 and 제: a face without them cannot draw the Hangul captions.
 constexpr FcChar32 kHangulProbes[] = {0xC0AD, 0xC81C};
 constexpr const char* kFontPattern = "sans-serif:lang=ko";
-constexpr int kLargestPixelSize = 12;
-constexpr int kSmallestPixelSize = 8;
 
 enum class Lookup { NotYet, Found, Missing };
 Lookup lookup = Lookup::NotYet;
 FT_Library library = nullptr;
 FT_Face face = nullptr;
+// The face's choice: remembered by an earlier process until the face is
+// opened, then the one opened.
+bool recallTried = false;
+std::optional<FontChoice> choice;
+
+const std::optional<FontChoice>& Choice() {
+    if (!recallTried) choice = RecallFontChoice();
+    recallTried = true;
+    return choice;
+}
 
 bool FaceHasProbes(FT_Face candidate) {
     return std::all_of(std::begin(kHangulProbes), std::end(kHangulProbes),
@@ -38,9 +47,9 @@ bool CharsetHasProbes(const FcPattern* font) {
                        [&](FcChar32 code) { return FcCharSetHasChar(charset, code); });
 }
 
-FT_Face OpenFaceWithProbes(const FontChoice& choice) {
+FT_Face OpenFaceWithProbes(const FontChoice& wanted) {
     FT_Face candidate = nullptr;
-    if (FT_New_Face(library, choice.file.c_str(), choice.index, &candidate) != 0) return nullptr;
+    if (FT_New_Face(library, wanted.file.c_str(), wanted.index, &candidate) != 0) return nullptr;
     if (FaceHasProbes(candidate)) return candidate;
     FT_Done_Face(candidate);
     return nullptr;
@@ -51,16 +60,20 @@ FT_Face OpenFace(const FcPattern* font) {
     int index = 0;
     if (FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch) return nullptr;
     FcPatternGetInteger(font, FC_INDEX, 0, &index);
-    FontChoice choice{reinterpret_cast<const char*>(file), index};
-    FT_Face opened = OpenFaceWithProbes(choice);
-    if (opened) RememberFontChoice(choice);
+    FontChoice found{reinterpret_cast<const char*>(file), index};
+    FT_Face opened = OpenFaceWithProbes(found);
+    if (opened) {
+        RememberFontChoice(found);
+        choice = found;
+    }
     return opened;
 }
 
 // The face an earlier process chose, without loading fontconfig.
 FT_Face OpenRecalledFace() {
-    std::optional<FontChoice> choice = RecallFontChoice();
-    return choice ? OpenFaceWithProbes(*choice) : nullptr;
+    FT_Face opened = Choice() ? OpenFaceWithProbes(*Choice()) : nullptr;
+    if (!opened) choice.reset();
+    return opened;
 }
 
 // The best Korean sans-serif face that really has the probe glyphs.
@@ -198,11 +211,19 @@ std::optional<CaptionImage> RenderAtSize(const std::u32string& text, int pixelSi
 }  // namespace
 
 std::optional<CaptionImage> RenderCaption(std::u16string_view text, int maxWidth, int maxHeight) {
-    if (text.empty() || maxWidth <= 0 || maxHeight <= 0 || !EnsureFont()) return std::nullopt;
+    if (text.empty() || maxWidth <= 0 || maxHeight <= 0) return std::nullopt;
+    if (lookup != Lookup::Missing && Choice()) {
+        std::optional<CaptionImage> remembered = RecallCaption(*Choice(), text, maxWidth, maxHeight);
+        if (remembered) return remembered;
+    }
+    if (!EnsureFont()) return std::nullopt;
     const std::u32string codePoints = CodePoints(text);
-    for (int size = kLargestPixelSize; size >= kSmallestPixelSize; --size) {
+    for (int size = kLargestCaptionPixelSize; size >= kSmallestCaptionPixelSize; --size) {
         std::optional<CaptionImage> image = RenderAtSize(codePoints, size);
-        if (image && image->width <= maxWidth && image->height <= maxHeight) return image;
+        if (image && image->width <= maxWidth && image->height <= maxHeight) {
+            if (choice) RememberCaption(*choice, text, maxWidth, maxHeight, *image);
+            return image;
+        }
     }
     return std::nullopt;
 }
@@ -213,6 +234,9 @@ void ForgetCaptionFontForTesting() {
     face = nullptr;
     library = nullptr;
     lookup = Lookup::NotYet;
+    recallTried = false;
+    choice.reset();
+    ForgetCaptionsForTesting();
 }
 
 }  // namespace qoz::host

@@ -1,8 +1,9 @@
 // Button captions drawn from a system font with Hangul glyphs. The font is
 // looked up through fontconfig once per process, on the first caption (or
 // taken from the choice an earlier process remembered, font_choice_cache.h),
-// and rendered anti-aliased with FreeType. Without such a font captions are
-// left out and one warning goes to standard error.
+// and rendered anti-aliased with FreeType; a caption an earlier process
+// rendered from the same face is taken as it was (caption_cache.h). Without
+// such a font captions are left out and one warning goes to standard error.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,10 @@
 #include <vector>
 
 namespace qoz::host {
+
+// The pixel sizes a caption is tried at, largest first.
+constexpr int kLargestCaptionPixelSize = 12;
+constexpr int kSmallestCaptionPixelSize = 8;
 
 struct CaptionImage {
     int width = 0;

@@ -116,11 +116,7 @@ bool CloseDc(HDC dc, HWND window) {
 }
 
 void FillScreenRegion(const Region& region, uint32_t colour) {
-    std::vector<uint32_t>& pixels = MutableScreenPixels();
-    const size_t width = size_t(ScreenWidth());
-    for (const RECT& part : IntersectRegion(region, ScreenRect()))
-        for (LONG y = part.top; y < part.bottom; ++y)
-            std::fill_n(pixels.begin() + y * width + part.left, part.right - part.left, colour);
+    for (const RECT& part : IntersectRegion(region, ScreenRect())) FillScreenRect(part, colour);
 }
 
 bool FillDcRect(HDC dc, const RECT& rect, uint32_t colour) {

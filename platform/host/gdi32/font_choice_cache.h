@@ -24,4 +24,9 @@ std::optional<FontChoice> RecallFontChoice();
 // Best effort: a cache folder that cannot be written leaves nothing behind.
 void RememberFontChoice(const FontChoice& choice);
 
+// What a remembered choice holds on: the file, the face, the file's size and
+// time and the fontconfig environment, as lines of text; empty when the file
+// is gone.
+std::optional<std::string> FontChoiceKey(const FontChoice& choice);
+
 }  // namespace qoz::host

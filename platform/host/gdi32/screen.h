@@ -23,6 +23,8 @@ uint64_t ScreenVersion();
 
 // For what draws: the pixels to change; the version moves on.
 std::vector<uint32_t>& MutableScreenPixels();
+// Fills a rectangle that lies on the screen with one colour.
+void FillScreenRect(const RECT& rect, uint32_t colour);
 RECT ScreenRect();
 // Back to an empty 240 x 320 desktop.
 void ResetScreen();

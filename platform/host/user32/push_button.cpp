@@ -52,8 +52,8 @@ void PaintButton(HWND handle) {
         const int top = (height - caption->height) / 2;
         for (int y = 0; y < caption->height; ++y)
             for (int x = 0; x < caption->width; ++x)
-                BlendDcPixel(dc, left + x, top + y, ink,
-                             caption->coverage[size_t(y) * size_t(caption->width) + size_t(x)]);
+                if (uint8_t cell = caption->coverage[size_t(y) * size_t(caption->width) + size_t(x)])
+                    BlendDcPixel(dc, left + x, top + y, ink, cell);
     }
     EndPaint(handle, &paint);
 }
