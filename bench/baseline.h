@@ -1,12 +1,14 @@
-// The whole-process benchmarks' one setting.
+// An earlier build measured beside this one, given to qozcal-bench with
+// --baseline_simulator=PATH: its headless start-up and its window.
 #pragma once
 
 #include <string>
 
 namespace qoz::bench {
 
-// Measures the start-up of `simulator`, an earlier build, beside this one's
-// (BM_StartUpToFirstPaintBaseline).
+// BM_StartUpToFirstPaintBaseline.
 void AddBaselineStartUp(const std::string& simulator);
+// BM_WindowQozcalBaseline.
+void AddBaselineWindow(const std::string& simulator);
 
 }  // namespace qoz::bench

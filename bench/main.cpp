@@ -2,14 +2,14 @@
 // e.g. --benchmark_filter) and prints the summary of figures, baselines,
 // ratios and targets, then the accuracy table. --accuracy_pictures=FOLDER
 // also draws the error fields of a few panels there; --baseline_simulator=PATH
-// measures an earlier build's headless start-up beside this one's. Exit status
+// measures an earlier build's headless start-up and window beside this one's. Exit status
 // 1 when a target was missed or a picture could not be written.
 #include <benchmark/benchmark.h>
 
 #include <string_view>
 
 #include "bench/accuracy_table.h"
-#include "bench/process_bench.h"
+#include "bench/baseline.h"
 #include "bench/summary.h"
 
 int main(int argc, char** argv) {
@@ -21,8 +21,11 @@ int main(int argc, char** argv) {
         std::string_view argument = argv[i];
         if (argument.starts_with(picturesFlag))
             picturesFolder = argument.substr(picturesFlag.size());
-        else if (argument.starts_with(baselineFlag))
-            qoz::bench::AddBaselineStartUp(std::string(argument.substr(baselineFlag.size())));
+        else if (argument.starts_with(baselineFlag)) {
+            std::string simulator(argument.substr(baselineFlag.size()));
+            qoz::bench::AddBaselineStartUp(simulator);
+            qoz::bench::AddBaselineWindow(simulator);
+        }
         else
             argv[kept++] = argv[i];
     }

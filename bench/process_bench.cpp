@@ -3,7 +3,7 @@
 // input and ends), also of an earlier build given with --baseline_simulator,
 // a whole calibration on the virtual clock, and their baseline, a process
 // that only starts and exits. Each start-up also gives its peak memory.
-#include "bench/process_bench.h"
+#include "bench/baseline.h"
 
 #include <benchmark/benchmark.h>
 
@@ -85,7 +85,6 @@ void BM_StartUpToFirstPaint(benchmark::State& state) {
     TimeStartUp(state, QOZCAL_SIMULATOR_PATH);
 }
 BENCHMARK(BM_StartUpToFirstPaint)->UseRealTime()->MinTime(2.0);
-
 
 void BM_WholeCalibration(benchmark::State& state) {
     ScratchEnvironment scratch;

@@ -202,6 +202,9 @@ bool SummaryReporter::PrintWindowComparison() const {
         }
         std::printf("%-30s %9.1f %-2s %15.1f %-2s %8s  %s\n", row.what, *ours, row.unit, *peer,
                     row.unit, ratio, target.c_str());
+        if (std::optional<double> earlier = figure("BM_WindowQozcalBaseline", row.counter))
+            std::printf("%-30s %9.1f %-2s %15s %-2s %7.2fx\n", "  same, the baseline build",
+                        *earlier, row.unit, "", "", *peer > 0 ? *earlier / *peer : 0.0);
     }
     return allMet;
 }

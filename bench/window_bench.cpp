@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/baseline.h"
 #include "bench/summary.h"
 #include "tests/support/child_process.h"
 #include "tests/support/process_usage.h"
@@ -150,3 +151,17 @@ void BM_WindowPeer(benchmark::State& state) {
 BENCHMARK(BM_WindowPeer)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+namespace qoz::bench {
+
+void AddBaselineWindow(const std::string& simulator) {
+    benchmark::RegisterBenchmark("BM_WindowQozcalBaseline",
+                                 [simulator](benchmark::State& state) {
+                                     MeasureWindow(state, {simulator});
+                                 })
+        ->UseManualTime()
+        ->Iterations(5)
+        ->Unit(benchmark::kMillisecond);
+}
+
+}  // namespace qoz::bench
