@@ -39,10 +39,7 @@ const OptionNames kOptionNames = {
 CommandLine ReadCommandLine(int argc, char** argv) {
     CommandLine result;
     Options& options = result.options;
-    bool help = false, version = false;
     auto take = [&](std::string_view name, std::string_view value) -> std::string {
-        if (name == "--help") help = true;
-        if (name == "--version") version = true;
         if (name == "--reg") options.printReg = true;
         for (auto [option, number] :
              {std::pair{"--count", &options.count}, {"--timeout", &options.timeoutMs}}) {
@@ -62,14 +59,9 @@ CommandLine ReadCommandLine(int argc, char** argv) {
         return {};
     };
     std::vector<std::string_view> arguments(argv + 1, argv + argc);
-    if (std::string error = ReadOptions(arguments, kOptionNames, take); !error.empty()) {
-        result.action = CommandLine::Action::UsageError;
-        result.error = std::move(error);
-    } else if (help) {
-        result.action = CommandLine::Action::ShowHelp;
-    } else if (version) {
-        result.action = CommandLine::Action::ShowVersion;
-    }
+    CommandRequest request = ReadCommandRequest(arguments, kOptionNames, take);
+    result.action = request.action;
+    result.error = std::move(request.error);
     return result;
 }
 

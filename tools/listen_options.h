@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/common/command_options.h"
+
 namespace qoz::listen {
 
 struct Options {
@@ -15,8 +17,8 @@ struct Options {
 };
 
 struct CommandLine {
-    enum class Action { Listen, ShowHelp, ShowVersion, UsageError };
-    Action action = Action::Listen;
+    using Action = CommandAction;
+    Action action = Action::Run;
     Options options;
     std::string error;  // for UsageError: one line, without the program name
 };

@@ -266,7 +266,7 @@ int main(int argc, char** argv) {
         case CommandLine::Action::ShowVersion:
             std::fputs("qozcal-listen " QOZCAL_VERSION "\n", stdout);
             return 0;
-        case CommandLine::Action::Listen:
+        case CommandLine::Action::Run:
             break;
     }
     const Options& options = commandLine.options;

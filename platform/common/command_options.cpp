@@ -48,6 +48,21 @@ std::string ReadOptions(
     return {};
 }
 
+CommandRequest ReadCommandRequest(
+    const std::vector<std::string_view>& arguments, const OptionNames& names,
+    const std::function<std::string(std::string_view name, std::string_view value)>& take) {
+    bool help = false, version = false;
+    std::string error =
+        ReadOptions(arguments, names, [&](std::string_view name, std::string_view value) {
+            help = help || name == "--help";
+            version = version || name == "--version";
+            return name == "--help" || name == "--version" ? std::string() : take(name, value);
+        });
+    if (!error.empty()) return {CommandAction::UsageError, std::move(error)};
+    if (help) return {CommandAction::ShowHelp, {}};
+    return {version ? CommandAction::ShowVersion : CommandAction::Run, {}};
+}
+
 std::optional<long> ReadWholeNumber(std::string_view text, long low, long high) {
     if (text.empty() || text.find_first_not_of("0123456789") != text.npos) return std::nullopt;
     long value = 0;

@@ -24,6 +24,19 @@ std::string ReadOptions(
     const std::vector<std::string_view>& arguments, const OptionNames& names,
     const std::function<std::string(std::string_view name, std::string_view value)>& take);
 
+// What a command line asks for; help and the version win over running.
+enum class CommandAction { Run, ShowHelp, ShowVersion, UsageError };
+struct CommandRequest {
+    CommandAction action = CommandAction::Run;
+    std::string error;  // for UsageError
+};
+
+// ReadOptions, with --help and --version taken here and the rest given to
+// take; names must hold both.
+CommandRequest ReadCommandRequest(
+    const std::vector<std::string_view>& arguments, const OptionNames& names,
+    const std::function<std::string(std::string_view name, std::string_view value)>& take);
+
 // A whole number of decimal digits only, from low to high.
 std::optional<long> ReadWholeNumber(std::string_view text, long low, long high);
 

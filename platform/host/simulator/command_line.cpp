@@ -29,13 +29,10 @@ bool ParseScreenSize(std::string_view text, int& width, int& height) {
 CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
     CommandLine result;
     SimulatorOptions& options = result.options;
-    bool help = false, version = false;
     auto take = [&](std::string_view name, std::string_view value) -> std::string {
         std::string text(value);
         if (name == "--headless") options.headless = true;
         if (name == "--virtual-time") options.virtualTime = true;
-        if (name == "--help") help = true;
-        if (name == "--version") version = true;
         if (name == "--screen" &&
             !ParseScreenSize(text, options.screenWidth, options.screenHeight))
             return "bad screen size '" + text + "' for --screen (WxH, each side 1 to 4096)";
@@ -57,14 +54,9 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
         }
         return {};
     };
-    if (std::string error = ReadOptions(arguments, kOptionNames, take); !error.empty()) {
-        result.action = CommandLine::Action::UsageError;
-        result.error = std::move(error);
-    } else if (help) {
-        result.action = CommandLine::Action::ShowHelp;
-    } else if (version) {
-        result.action = CommandLine::Action::ShowVersion;
-    }
+    CommandRequest request = ReadCommandRequest(arguments, kOptionNames, take);
+    result.action = request.action;
+    result.error = std::move(request.error);
     return result;
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/common/command_options.h"
 #include "platform/host/simulator/touch_panel.h"
 
 namespace qoz::sim {
@@ -24,7 +25,7 @@ struct SimulatorOptions {
 };
 
 struct CommandLine {
-    enum class Action { Run, ShowHelp, ShowVersion, UsageError };
+    using Action = CommandAction;
     Action action = Action::Run;
     SimulatorOptions options;
     std::string error;  // for UsageError: one line, without the program name
