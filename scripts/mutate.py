@@ -44,9 +44,9 @@ import time
 from mutants import ROOT, make_mutants, program_files
 
 # Host-side tests that are slow and check the host, not the program.
-SLOW_TESTS = {"robustness_second_user_test", "listen_cross_process_test", "sdl_window_test",
-              "package_test", "fault_killed_writer_test", "fault_two_simulators_test",
-              "fault_dead_listener_test"}
+SLOW_TESTS = {"robustness_second_user_test", "robustness_signals_test", "listen_cross_process_test",
+              "sdl_window_test", "package_test", "fault_killed_writer_test",
+              "fault_two_simulators_test", "fault_dead_listener_test"}
 TEST_TARGETS_EXCLUDED = re.compile(r"_corpus$|_fuzzer$|_bench$")
 
 # ---- building and testing ---------------------------------------------------
