@@ -50,6 +50,23 @@ ChildProcess SpawnWaiter(const char16_t* name, DWORD timeoutMs) {
         [=] { return WaitForSingleObject(OpenEvent(name), timeoutMs) == WAIT_OBJECT_0 ? 0 : 1; });
 }
 
+// Threads that each wait once on the event, counting those it released.
+struct WaitingThreads {
+    WaitingThreads(HANDLE event, int count, DWORD timeoutMs) {
+        for (int i = 0; i < count; ++i) {
+            threads.emplace_back([=, this] {
+                if (WaitForSingleObject(event, timeoutMs) == WAIT_OBJECT_0) ++released;
+            });
+        }
+    }
+    int Join() {
+        for (std::thread& thread : threads) thread.join();
+        return released;
+    }
+    std::atomic<int> released{0};
+    std::vector<std::thread> threads;
+};
+
 class NamedEvent : public ::testing::Test {
 protected:
     void SetUp() override { alarm(60); }  // a wedged event fails the run instead of hanging it
@@ -159,17 +176,10 @@ TEST_F(NamedEvent, ManualResetStaysSignalledUntilReset) {
 
 TEST_F(NamedEvent, ManualResetSetReleasesEveryWaiter) {
     HANDLE event = OpenEvent(u"M", TRUE, FALSE);
-    std::atomic<int> released{0};
-    std::vector<std::thread> waiters;
-    for (int i = 0; i < 3; ++i) {
-        waiters.emplace_back([&] {
-            if (WaitForSingleObject(event, 20000) == WAIT_OBJECT_0) ++released;
-        });
-    }
+    WaitingThreads waiters(event, 3, 20000);
     ASSERT_TRUE(AwaitWaiters(u"M", 3));
     SetEvent(event);
-    for (std::thread& waiter : waiters) waiter.join();
-    EXPECT_EQ(released.load(), 3);
+    EXPECT_EQ(waiters.Join(), 3);
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
     CloseHandle(event);
 }
@@ -189,38 +199,24 @@ TEST_F(NamedEvent, PulseWithNobodyWaitingLeavesTheEventReset) {
 
 TEST_F(NamedEvent, ManualResetPulseReleasesThePresentWaitersAndResets) {
     HANDLE event = OpenEvent(u"M", TRUE, FALSE);
-    std::atomic<int> released{0};
-    std::vector<std::thread> waiters;
-    for (int i = 0; i < 2; ++i) {
-        waiters.emplace_back([&] {
-            if (WaitForSingleObject(event, 20000) == WAIT_OBJECT_0) ++released;
-        });
-    }
+    WaitingThreads waiters(event, 2, 20000);
     ASSERT_TRUE(AwaitWaiters(u"M", 2));
     PulseEvent(event);
-    for (std::thread& waiter : waiters) waiter.join();
-    EXPECT_EQ(released.load(), 2);
+    EXPECT_EQ(waiters.Join(), 2);
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
     CloseHandle(event);
 }
 
 TEST_F(NamedEvent, AutoResetPulseReleasesOneWaiterAndKeepsNothingPending) {
     HANDLE event = OpenEvent(u"A");
-    std::atomic<int> released{0};
-    std::vector<std::thread> waiters;
-    for (int i = 0; i < 2; ++i) {
-        waiters.emplace_back([&] {
-            if (WaitForSingleObject(event, INFINITE) == WAIT_OBJECT_0) ++released;
-        });
-    }
+    WaitingThreads waiters(event, 2, INFINITE);
     ASSERT_TRUE(AwaitWaiters(u"A", 2));
     PulseEvent(event);
-    ASSERT_TRUE(Eventually([&] { return released == 1; }));
+    ASSERT_TRUE(Eventually([&] { return waiters.released == 1; }));
     EXPECT_TRUE(AwaitWaiters(u"A", 1));
-    EXPECT_EQ(released.load(), 1);
+    EXPECT_EQ(waiters.released.load(), 1);
     SetEvent(event);
-    for (std::thread& waiter : waiters) waiter.join();
-    EXPECT_EQ(released.load(), 2);
+    EXPECT_EQ(waiters.Join(), 2);
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
     CloseHandle(event);
 }
