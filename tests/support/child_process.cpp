@@ -111,6 +111,9 @@ ChildProcess StartChild(const ChildLaunch& launch) {
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
 
+    // What this process's stdio holds unwritten would otherwise be written
+    // a second time by a forked function, into its own output.
+    std::fflush(nullptr);
     child.began = Clock::now();
     child.pid = fork();
     if (child.pid < 0) {
