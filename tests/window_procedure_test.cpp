@@ -191,6 +191,18 @@ TEST_F(WindowProcedure, AStrokeHeldAfterOneMoveDrawsNothingUntilItsPenUp) {
               StraightLine(FromClient(60, 100), FromClient(70, 100)));
 }
 
+TEST_F(WindowProcedure, EveryRepaintGivesItsDeviceContextBack) {
+    // More repaints than the system has device contexts, as in a long session.
+    for (int repaint = 0; repaint < 20000; ++repaint) {
+        InvalidateRect(main, nullptr, FALSE);
+        RunLoopUntilIdle();
+    }
+    Stroke();
+    RunLoopUntilIdle();
+    EXPECT_EQ(BlackPixelsIn(1, 32, 239, 319),
+              StraightLine(FromClient(60, 100), FromClient(70, 100)));
+}
+
 TEST_F(WindowProcedure, AfterEraseARepaintThePlatformAsksForDrawsNothing) {
     Stroke();
     Command(ID_ERASE);
