@@ -6,7 +6,9 @@
 #include "bench/baseline.h"
 
 #include <benchmark/benchmark.h>
+#include <stdlib.h>
 
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,6 +18,33 @@
 #include "tests/support/scratch_environment.h"
 
 namespace {
+
+// A desktop session gives its user a runtime folder on tmpfs, where the
+// named events live. A machine without one (a build server) keeps them in
+// the state folder on disk, which costs a start-up about 0.7 ms more here:
+// the simulator is timed as a desktop user starts it, in a runtime folder of
+// the benchmark's own when none is set.
+class SessionRuntimeFolder {
+public:
+    SessionRuntimeFolder() {
+        if (getenv("XDG_RUNTIME_DIR") != nullptr) return;
+        std::string pattern = "/dev/shm/qozcal-bench-XXXXXX";
+        if (mkdtemp(pattern.data()) == nullptr) return;
+        folder_ = pattern;
+        setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
+    }
+    ~SessionRuntimeFolder() {
+        if (folder_.empty()) return;
+        unsetenv("XDG_RUNTIME_DIR");
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+    SessionRuntimeFolder(const SessionRuntimeFolder&) = delete;
+    SessionRuntimeFolder& operator=(const SessionRuntimeFolder&) = delete;
+
+private:
+    std::string folder_;
+};
 
 // Runs the program with its output thrown away; the exit status, or -1.
 int RunProcess(const std::vector<std::string>& arguments, long* peakKilobytes = nullptr) {
@@ -71,6 +100,7 @@ BENCHMARK(BM_ProcessStartAndExit)->UseRealTime()->MinTime(1.0);
 // The settings key exists already (the first run made it), as on a device
 // after its first start.
 void TimeStartUp(benchmark::State& state, const std::string& simulator) {
+    SessionRuntimeFolder runtime;
     ScratchEnvironment scratch;
     std::vector<std::string> run =
         SimulatorRun(scratch, scratch.writeFile("empty.pen", ""), simulator);
@@ -87,6 +117,7 @@ void BM_StartUpToFirstPaint(benchmark::State& state) {
 BENCHMARK(BM_StartUpToFirstPaint)->UseRealTime()->MinTime(2.0);
 
 void BM_WholeCalibration(benchmark::State& state) {
+    SessionRuntimeFolder runtime;
     ScratchEnvironment scratch;
     std::vector<std::string> run =
         SimulatorRun(scratch, scratch.writeFile("calibration.pen", CalibrationWithoutShots()));
