@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -16,6 +17,7 @@
 #include <thread>
 
 #include "tests/support/scratch_environment.h"
+#include "tests/support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -28,16 +30,6 @@ void RedirectTo(const fs::path& path, int descriptor) {
     if (file < 0) _exit(126);
     dup2(file, descriptor);
     close(file);
-}
-
-void RemoveQuietly(const fs::path& folder) {
-    std::error_code ignored;
-    if (!folder.empty()) fs::remove_all(folder, ignored);
-}
-
-fs::path PrivateFolder(const char* purpose) {
-    std::string pattern = (fs::temp_directory_path() / purpose).string() + "-XXXXXX";
-    return mkdtemp(pattern.data()) != nullptr ? fs::path(pattern) : fs::path();
 }
 
 // Returns once the child has ended (without reaping it) or the deadline has
@@ -63,8 +55,8 @@ int Reap(ChildProcess& child) {
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - child.began);
     child.peakKilobytes = usage.ru_maxrss;
     child.pid = -1;
-    RemoveQuietly(child.programCopyFolder);
-    RemoveQuietly(child.homeFolder);
+    RemoveScratchFolder(child.programCopyFolder);
+    RemoveScratchFolder(child.homeFolder);
     return status;
 }
 
@@ -95,7 +87,7 @@ ChildProcess StartChild(const ChildLaunch& launch) {
     std::vector<std::string> arguments = launch.argv;
     bool dropPrivileges = launch.unprivileged && geteuid() == 0;
     if (dropPrivileges && !arguments.empty()) {
-        child.programCopyFolder = PrivateFolder("qozcal-program");
+        child.programCopyFolder = MakeScratchFolder("program");
         fs::path program = child.programCopyFolder / fs::path(arguments[0]).filename();
         std::error_code failed;
         fs::copy_file(arguments[0], program, failed);
@@ -103,9 +95,9 @@ ChildProcess StartChild(const ChildLaunch& launch) {
         arguments[0] = program.string();
     }
     if (dropPrivileges) {
-        child.homeFolder = PrivateFolder("qozcal-home");
+        child.homeFolder = MakeScratchFolder("home");
         if (chown(child.homeFolder.c_str(), kUnprivilegedUser, kUnprivilegedUser) != 0)
-            RemoveQuietly(child.homeFolder);
+            RemoveScratchFolder(child.homeFolder);
     }
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
@@ -114,11 +106,12 @@ ChildProcess StartChild(const ChildLaunch& launch) {
     // What this process's stdio holds unwritten would otherwise be written
     // a second time by a forked function, into its own output.
     std::fflush(nullptr);
+    pid_t parent = getpid();
     child.began = Clock::now();
     child.pid = fork();
     if (child.pid < 0) {
-        RemoveQuietly(child.programCopyFolder);
-        RemoveQuietly(child.homeFolder);
+        RemoveScratchFolder(child.programCopyFolder);
+        RemoveScratchFolder(child.homeFolder);
     }
     if (child.pid != 0) return child;
     if (dropPrivileges) {
@@ -140,6 +133,10 @@ ChildProcess StartChild(const ChildLaunch& launch) {
     if (dropPrivileges && (setgroups(0, nullptr) != 0 || setgid(kUnprivilegedUser) != 0 ||
                            setuid(kUnprivilegedUser) != 0))
         _exit(125);
+    // Killed with the test that started it, so that a killed test leaves no
+    // child behind (and none holding its scratch folder's lock). Set after
+    // the change of user, which clears it.
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) _exit(125);
     if (launch.function) {
         int status = launch.function();
         std::fflush(nullptr);
@@ -167,7 +164,7 @@ bool StopChild(ChildProcess& child) {
 }
 
 ChildResult RunChild(ChildLaunch launch, std::chrono::milliseconds patience) {
-    fs::path folder = PrivateFolder("qozcal-child");
+    fs::path folder = MakeScratchFolder("child");
     if (folder.empty()) return {};
     if (launch.outputPath.empty()) launch.outputPath = folder / "stdout";
     if (launch.errorPath.empty()) launch.errorPath = folder / "stderr";
@@ -178,7 +175,7 @@ ChildResult RunChild(ChildLaunch launch, std::chrono::milliseconds patience) {
     result.error = ReadWholeFile(launch.errorPath);
     result.elapsed = child.elapsed;
     result.peakKilobytes = child.peakKilobytes;
-    RemoveQuietly(folder);
+    RemoveScratchFolder(folder);
     return result;
 }
 

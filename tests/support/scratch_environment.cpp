@@ -8,13 +8,13 @@
 #include <stdexcept>
 
 #include "platform/host/kernel32/named_event.h"
+#include "tests/support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 
 ScratchEnvironment::ScratchEnvironment() {
-    std::string pattern = (fs::temp_directory_path() / "qozcal-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    dir_ = pattern;
+    dir_ = MakeScratchFolder("environment");
+    if (dir_.empty()) throw std::runtime_error("no scratch folder could be made");
     setenv("QOZCAL_REGISTRY", registryPath().c_str(), 1);
     setenv("QOZCAL_DEBUG_LOG", debugLogPath().c_str(), 1);
     std::string ns = "test-" + std::to_string(getpid()) + "-" + dir_.filename().string();
@@ -28,8 +28,7 @@ ScratchEnvironment::~ScratchEnvironment() {
     unsetenv("QOZCAL_REGISTRY");
     unsetenv("QOZCAL_DEBUG_LOG");
     unsetenv("QOZCAL_EVENT_NAMESPACE");
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
+    RemoveScratchFolder(dir_);
 }
 
 std::string ReadWholeFile(const fs::path& path) {
