@@ -16,6 +16,7 @@
 #include "bench/summary.h"
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_environment.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -28,22 +29,19 @@ class SessionRuntimeFolder {
 public:
     SessionRuntimeFolder() {
         if (getenv("XDG_RUNTIME_DIR") != nullptr) return;
-        std::string pattern = "/dev/shm/qozcal-bench-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) return;
-        folder_ = pattern;
-        setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
+        folder_ = MakeScratchFolder("runtime", ScratchPlace::Memory);
+        if (!folder_.empty()) setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
     }
     ~SessionRuntimeFolder() {
         if (folder_.empty()) return;
         unsetenv("XDG_RUNTIME_DIR");
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
+        RemoveScratchFolder(folder_);
     }
     SessionRuntimeFolder(const SessionRuntimeFolder&) = delete;
     SessionRuntimeFolder& operator=(const SessionRuntimeFolder&) = delete;
 
 private:
-    std::string folder_;
+    std::filesystem::path folder_;
 };
 
 // Runs the program with its output thrown away; the exit status, or -1.

@@ -34,11 +34,10 @@ int LockFolder(const fs::path& folder) {
 // copies share the lock and leave the folder to the process that made it.
 class ProcessFolder {
 public:
-    ProcessFolder() {
-        fs::path temporary = fs::temp_directory_path();
-        RemoveAbandonedScratchFolders(temporary);
+    explicit ProcessFolder(const fs::path& parent) {
+        RemoveAbandonedScratchFolders(parent);
         for (int attempt = 0; attempt < 8 && lock_ < 0; ++attempt) {
-            std::string pattern = (temporary / kProcessFolderPrefix).string() + "XXXXXX";
+            std::string pattern = (parent / kProcessFolderPrefix).string() + "XXXXXX";
             if (mkdtemp(pattern.data()) == nullptr) return;
             lock_ = LockFolder(pattern);
             // Locked first by another process's sweep, which removes it.
@@ -65,11 +64,21 @@ private:
     pid_t owner_ = getpid();
 };
 
+// Made the first time a folder is asked for there.
+const fs::path& ProcessFolderIn(ScratchPlace place) {
+    if (place == ScratchPlace::Memory) {
+        static ProcessFolder memory("/dev/shm");
+        return memory.path();
+    }
+    static ProcessFolder temporary(fs::temp_directory_path());
+    return temporary.path();
+}
+
 }  // namespace
 
-void RemoveAbandonedScratchFolders(const fs::path& temporary) {
+void RemoveAbandonedScratchFolders(const fs::path& parent) {
     std::error_code failed;
-    for (fs::directory_iterator entry(temporary, failed), end; !failed && entry != end;
+    for (fs::directory_iterator entry(parent, failed), end; !failed && entry != end;
          entry.increment(failed)) {
         if (entry->path().filename().string().rfind(kProcessFolderPrefix, 0) != 0) continue;
         int lock = LockFolder(entry->path());
@@ -79,10 +88,10 @@ void RemoveAbandonedScratchFolders(const fs::path& temporary) {
     }
 }
 
-fs::path MakeScratchFolder(const char* purpose) {
-    static ProcessFolder processFolder;
-    if (processFolder.path().empty()) return {};
-    std::string pattern = (processFolder.path() / purpose).string() + "-XXXXXX";
+fs::path MakeScratchFolder(const char* purpose, ScratchPlace place) {
+    const fs::path& processFolder = ProcessFolderIn(place);
+    if (processFolder.empty()) return {};
+    std::string pattern = (processFolder / purpose).string() + "-XXXXXX";
     return mkdtemp(pattern.data()) != nullptr ? fs::path(pattern) : fs::path();
 }
 
