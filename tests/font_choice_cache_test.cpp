@@ -119,8 +119,6 @@ TEST_F(FontChoiceCache, NothingIsWrittenWithoutACacheFolder) {
     EXPECT_FALSE(fs::exists(fontFile / "not-a-folder"));
 }
 
-}  // namespace
-
 TEST_F(FontChoiceCache, ACaptionIsDrawnAsRememberedWhileItsFaceStaysAndRenderedAnewOtherwise) {
     ASSERT_TRUE(qoz::host::RenderCaption(u"삭제", 30, 30)) << "needs a font with Hangul glyphs";
     fs::path face = scratch.dir() / "copy.ttf";
@@ -163,3 +161,5 @@ TEST_F(FontChoiceCache, ACaptionIsDrawnAsRememberedWhileItsFaceStaysAndRenderedA
     qoz::host::ForgetCaptionFontForTesting();
     EXPECT_EQ(qoz::host::RenderCaption(u"종료", 30, 30)->coverage, rendered->coverage);
 }
+
+}  // namespace

@@ -59,9 +59,7 @@ CommandLine ReadCommandLine(int argc, char** argv) {
         return {};
     };
     std::vector<std::string_view> arguments(argv + 1, argv + argc);
-    CommandRequest request = ReadCommandRequest(arguments, kOptionNames, take);
-    result.action = request.action;
-    result.error = std::move(request.error);
+    static_cast<CommandRequest&>(result) = ReadCommandRequest(arguments, kOptionNames, take);
     return result;
 }
 

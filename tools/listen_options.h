@@ -16,11 +16,10 @@ struct Options {
     bool printReg = false;  // print the settings as a .reg snippet and exit
 };
 
-struct CommandLine {
+// What to do (the error: one line, without the program name) and with what.
+struct CommandLine : CommandRequest {
     using Action = CommandAction;
-    Action action = Action::Run;
     Options options;
-    std::string error;  // for UsageError: one line, without the program name
 };
 
 CommandLine ReadCommandLine(int argc, char** argv);

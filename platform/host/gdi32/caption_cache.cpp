@@ -84,23 +84,31 @@ bool ReadEntry(std::istream& in, Entry& entry) {
     return true;
 }
 
-std::mutex mutex;
-std::string loadedFor;  // the header the entries below were read under
 std::vector<Entry> entries;
 
-// The entries remembered for this face; read from the file once per face.
-std::vector<Entry>* EntriesFor(const FontChoice& face) {
-    std::optional<std::string> key = FontChoiceKey(face);
-    if (!key) return nullptr;
-    std::string header = FormatLine() + *key;
-    if (header == loadedFor) return &entries;
-    loadedFor = header;
+// The file's entries, when it begins with the header.
+void ReadEntries(const std::string& header) {
     entries.clear();
     std::optional<std::string> text = ReadCacheFile(kFileName);
-    if (!text || text->compare(0, header.size(), header) != 0) return &entries;
+    if (header.empty() || !text || text->compare(0, header.size(), header) != 0) return;
     std::istringstream in(text->substr(header.size()));
     for (Entry entry; ReadEntry(in, entry);) entries.push_back(std::move(entry));
-    return &entries;
+}
+
+std::mutex mutex;
+std::optional<FontChoice> loadedFace;  // the face the entries below were read for
+std::string loadedFor;                 // and the header they were read under
+
+// The entries remembered for this face; read from the file once per face,
+// so that a repaint costs no look at the font file.
+std::vector<Entry>* EntriesFor(const FontChoice& face) {
+    if (!loadedFace || loadedFace->file != face.file || loadedFace->index != face.index) {
+        loadedFace = face;
+        std::optional<std::string> key = FontChoiceKey(face);
+        loadedFor = key ? FormatLine() + *key : std::string();
+        ReadEntries(loadedFor);
+    }
+    return loadedFor.empty() ? nullptr : &entries;
 }
 
 }  // namespace
@@ -141,6 +149,7 @@ void RememberCaption(const FontChoice& face, std::u16string_view text, int maxWi
 
 void ForgetCaptionsForTesting() {
     std::lock_guard<std::mutex> lock(mutex);
+    loadedFace.reset();
     loadedFor.clear();
     entries.clear();
 }

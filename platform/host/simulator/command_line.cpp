@@ -54,9 +54,7 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
         }
         return {};
     };
-    CommandRequest request = ReadCommandRequest(arguments, kOptionNames, take);
-    result.action = request.action;
-    result.error = std::move(request.error);
+    static_cast<CommandRequest&>(result) = ReadCommandRequest(arguments, kOptionNames, take);
     return result;
 }
 

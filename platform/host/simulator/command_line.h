@@ -24,11 +24,10 @@ struct SimulatorOptions {
     std::optional<PanelModel> panel;  // a misaligned panel and the reference driver
 };
 
-struct CommandLine {
+// What to do (the error: one line, without the program name) and with what.
+struct CommandLine : CommandRequest {
     using Action = CommandAction;
-    Action action = Action::Run;
     SimulatorOptions options;
-    std::string error;  // for UsageError: one line, without the program name
 };
 
 // The arguments after the program name.
