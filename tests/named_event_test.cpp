@@ -239,21 +239,15 @@ TEST_F(NamedEvent, AWaiterKilledWhileWaitingDoesNotSwallowTheNextSet) {
 
 TEST_F(NamedEvent, AProcessKilledHoldingTheLockDoesNotWedgeTheOthers) {
     HANDLE event = OpenEvent(u"E");
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    ChildProcess child = StartForked([&] {
+    StayingChild holder([] {
         qoz::host::EventOpening opening = qoz::host::OpenNamedEvent(u"E", false, false);
         qoz::host::LockWatch watch;
         qoz::host::LockEventState(*opening.mapping.state, watch);
-        char byte = 1;
-        if (write(ready[1], &byte, 1) != 1) return 2;
-        pause();
-        return 0;
+        return true;
     });
-    char byte = 0;
-    ASSERT_EQ(read(ready[0], &byte, 1), 1);
-    kill(child.pid, SIGKILL);
-    AwaitDeath(child);
+    ASSERT_TRUE(holder.acted());
+    kill(holder.process().pid, SIGKILL);
+    AwaitDeath(holder.process());
 
     std::atomic<DWORD> result{WAIT_FAILED};
     std::thread waiter([&] { result = WaitForSingleObject(event, 20000); });
@@ -261,9 +255,6 @@ TEST_F(NamedEvent, AProcessKilledHoldingTheLockDoesNotWedgeTheOthers) {
     EXPECT_TRUE(SetEvent(event));
     waiter.join();
     EXPECT_EQ(result.load(), WAIT_OBJECT_0);
-    StopChild(child);
-    close(ready[0]);
-    close(ready[1]);
     CloseHandle(event);
 }
 

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -102,21 +103,12 @@ TEST(RegistryConcurrentWriters, AWriterWaitsForTheLockAndAKilledHolderReleasesIt
     ASSERT_EQ(CreateSettingsKey(&key), ERROR_SUCCESS);
     RegCloseKey(key);
 
-    int locked[2];
-    ASSERT_EQ(pipe(locked), 0);
-    ChildLaunch holding;
-    holding.function = [&] {
+    auto holder = std::make_unique<StayingChild>([&] {
         std::string lockPath = scratch.registryPath().string() + ".lock";
         int fd = open(lockPath.c_str(), O_RDWR | O_CREAT, 0666);
-        if (fd < 0 || flock(fd, LOCK_EX) != 0) return 1;
-        if (write(locked[1], "l", 1) != 1) return 1;
-        pause();
-        return 0;
-    };
-    ChildProcess holder = StartChild(holding);
-    ASSERT_GT(holder.pid, 0);
-    char signal;
-    ASSERT_EQ(read(locked[0], &signal, 1), 1);
+        return fd >= 0 && flock(fd, LOCK_EX) == 0;
+    });
+    ASSERT_TRUE(holder->acted());
 
     std::atomic<bool> done{false};
     bool written = false;
@@ -127,10 +119,8 @@ TEST(RegistryConcurrentWriters, AWriterWaitsForTheLockAndAKilledHolderReleasesIt
     std::this_thread::sleep_for(300ms);
     EXPECT_FALSE(done) << "the write did not wait for the lock";
 
-    StopChild(holder);
+    holder.reset();
     writer.join();
     EXPECT_TRUE(written);
     EXPECT_EQ(QueryQozSerialValue(u"ScaleX").text, u"1.12940");
-    close(locked[0]);
-    close(locked[1]);
 }
