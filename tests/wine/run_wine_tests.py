@@ -10,8 +10,9 @@ scripts run through the simulator first; the debug lines and the four
 settings must be identical on both. An i686 build runs in a 32-bit prefix,
 which cannot start anything else; an x86_64 build in a 64-bit one.
 
-Exit status: 0 all passed, 1 a check failed, 2 bad usage or a script that
-breaks the replay rules, 77 (CTest's skip code) when Wine cannot start at all.
+Exit status: 0 all passed, 1 a check failed (Wine failing to start included),
+2 bad usage or a script that breaks the replay rules, 77 (CTest's skip code)
+only for an i686 build on a machine that cannot execute 32-bit programs.
 """
 
 import argparse
@@ -26,9 +27,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import pen_replay  # noqa: E402
 import wine_checks  # noqa: E402
-from wine_session import SessionError, WineSession, WineUnavailable, XServer  # noqa: E402
-
-SKIP_STATUS = 77
+from wine_session import (CannotRun32Bit, SessionError, WineSession, XServer,  # noqa: E402
+                          find_loader, not_checked)
 
 # --machine: the PE machine field of its executables and the WINEARCH of the
 # prefix that runs them.
@@ -53,6 +53,8 @@ def parse_arguments(argv):
                         help="the processor the build is for; each executable is checked")
     parser.add_argument("--simulator", required=True, help="the host qozcal executable")
     parser.add_argument("--work-dir", help="keep everything here instead of a temp folder")
+    parser.add_argument("--wine-loader", help="the Wine loader for the build's prefix "
+                        "(default: Debian's, /usr/lib/wine/wine or wine64)")
     args = parser.parse_args(argv)
     for name in ("source_dir", "windows_dir", "simulator", "work_dir"):
         if getattr(args, name) is not None:
@@ -141,14 +143,14 @@ def hangul_font_family():
     return family if family and korean.stdout.strip() else None
 
 
-def run_session(builds, wine_arch, work_dir, replays, simulated, report, font_family):
+def run_session(builds, wine_arch, loader, work_dir, replays, simulated, report, font_family):
     prefix = os.path.join(work_dir, "prefix")
     log_path = os.path.join(work_dir, "wine.log")
     first = True
     for scripts, screen in ((TALL_SCRIPTS, TALL_SCREEN), (WIDE_SCRIPTS, WIDE_SCREEN)):
         xserver = XServer(screen[0], screen[1], os.path.join(work_dir, "xvfb.log"))
         try:
-            session = WineSession(prefix, xserver, log_path, wine_arch)
+            session = WineSession(prefix, xserver, log_path, wine_arch, loader)
             if first:
                 print(f"booting a fresh WINEPREFIX in {prefix} ...", flush=True)
                 session.boot()
@@ -194,6 +196,14 @@ def main(argv):
     if font_family is None:
         print("no font with Hangul glyphs for the captions (package: fonts-nanum)")
         return 1
+    try:
+        loader = find_loader(wine_arch, args.wine_loader)
+    except CannotRun32Bit as error:
+        return not_checked(f"the {args.machine} Windows build not run under Wine",
+                           f"this machine cannot execute 32-bit programs ({error})")
+    except SessionError as error:
+        print(f"Wine cannot be used: {error}")
+        return 1
 
     work_dir = args.work_dir or tempfile.mkdtemp(prefix="qozcal-wine-")
     os.makedirs(work_dir, exist_ok=True)
@@ -201,13 +211,8 @@ def main(argv):
     try:
         simulated = run_simulator(args.simulator, args.source_dir,
                                   os.path.join(work_dir, "simulator"))
-        run_session(builds, wine_arch, work_dir, replays, simulated, report, font_family)
-    except WineUnavailable as error:
-        print(f"SKIPPED: Wine cannot start a {wine_arch} prefix here: {error}")
-        if wine_arch == "win32":
-            print("(Debian's 32-bit Wine: dpkg --add-architecture i386 && apt-get update && "
-                  "apt-get install wine32:i386)")
-        return SKIP_STATUS
+        run_session(builds, wine_arch, loader, work_dir, replays, simulated, report,
+                    font_family)
     except (SessionError, subprocess.TimeoutExpired) as error:
         report.fail(f"the run could not go on: {error}")
     finally:

@@ -2,6 +2,7 @@
 tools that act as the user: xdotool for the pen and the keys, ImageMagick's
 import for the screen, xwininfo for the window's place."""
 
+import errno
 import os
 import shutil
 import subprocess
@@ -20,12 +21,22 @@ WINE_ENVIRONMENT = {
 SUBSTITUTES_KEY = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes"
 
 
-class WineUnavailable(Exception):
-    """Wine cannot start at all here."""
-
-
 class SessionError(Exception):
     pass
+
+
+class CannotRun32Bit(Exception):
+    """This machine cannot execute 32-bit programs at all, so no 32-bit
+    prefix can start here."""
+
+
+# Debian's loaders. Its /usr/bin/wine is a wrapper that starts the 32-bit
+# loader whenever wine32 is installed, even for a 64-bit prefix, so each
+# prefix is started with the loader of its own width.
+WINE32_LOADER = "/usr/lib/wine/wine"
+WINE64_LOADER = "/usr/lib/wine/wine64"
+WINE_LOADERS = {"win32": WINE32_LOADER, "win64": WINE64_LOADER}
+WINE_PACKAGES = {"win32": "wine32:i386", "win64": "wine64"}
 
 
 def wait_for(condition, timeout_s, interval_s=0.05):
@@ -41,25 +52,41 @@ def wait_for(condition, timeout_s, interval_s=0.05):
         time.sleep(interval_s)
 
 
-def find_wine(wine_arch):
-    """The wine and wineserver programs for a prefix of wine_arch ("win32" or
-    "win64"), or WineUnavailable. Debian's wine64 package alone puts its
-    loader in /usr/lib/wine, not on PATH; a 32-bit prefix needs the 32-bit
-    loader, which `wine` starts (Debian: the wine32 package)."""
-    if wine_arch == "win32":
-        wine = shutil.which("wine")
-    else:
-        wine = shutil.which("wine64") or shutil.which("wine") or shutil.which(
-            "wine64", path="/usr/lib/wine")
-    if wine is None:
-        raise WineUnavailable(f"no wine program for a {wine_arch} prefix on PATH or in "
-                              "/usr/lib/wine")
-    for candidate in ("wineserver64", "wineserver", "/usr/lib/wine/wineserver64",
-                      "/usr/lib/wine/wineserver"):
+def find_loader(wine_arch, loader=None):
+    """The Wine loader for a prefix of wine_arch ("win32" or "win64"): loader
+    when given, else Debian's. Starts it once with --version: CannotRun32Bit
+    when the system refuses a 32-bit loader as an unknown format (the one
+    reason a 32-bit run is not made), SessionError for any other failure."""
+    loader = loader or WINE_LOADERS[wine_arch]
+    try:
+        result = subprocess.run([loader, "--version"], capture_output=True, timeout=60)
+    except OSError as error:
+        if error.errno == errno.ENOEXEC and wine_arch == "win32":
+            raise CannotRun32Bit(f"{loader}: {error.strerror}")
+        raise SessionError(f"the Wine loader {loader} cannot be started: {error.strerror} "
+                           f"(Debian package {WINE_PACKAGES[wine_arch]})")
+    if result.returncode != 0:
+        raise SessionError(f"{loader} --version failed with status {result.returncode}: "
+                           f"{result.stderr.decode('utf-8', 'replace').strip()}")
+    return loader
+
+
+# CTest's skip code; a run that was not made says why on one line, which the
+# test command's summary repeats.
+SKIP_STATUS = 77
+
+
+def not_checked(what, reason):
+    print(f"NOT CHECKED: {what}: {reason}", flush=True)
+    return SKIP_STATUS
+
+
+def find_wineserver():
+    for candidate in ("wineserver", "/usr/lib/wine/wineserver"):
         server = shutil.which(candidate)
         if server:
-            return wine, server
-    raise WineUnavailable("no wineserver program found")
+            return server
+    raise SessionError("no wineserver program found (Debian package wine)")
 
 
 class XServer:
@@ -99,8 +126,8 @@ class WineSession:
     """A WINEPREFIX of the given architecture on one X server, and the user's
     tools."""
 
-    def __init__(self, prefix, xserver, log_path, wine_arch):
-        self.wine, self.wineserver = find_wine(wine_arch)
+    def __init__(self, prefix, xserver, log_path, wine_arch, loader):
+        self.wine, self.wineserver = loader, find_wineserver()
         self.prefix = prefix
         self.xserver = xserver
         self.log_path = log_path
@@ -109,26 +136,25 @@ class WineSession:
         self.env["WINEPREFIX"] = prefix
         # A 32-bit prefix starts 32-bit programs only.
         self.env["WINEARCH"] = wine_arch
-        if os.path.dirname(self.wine) == "/usr/lib/wine":
-            # What Debian's wine wrapper would set: the loader that starts
-            # the prefix's further processes.
-            self.env.setdefault("WINELOADER", self.wine)
+        # What Debian's wrapper sets: the loader that starts the prefix's
+        # further processes.
+        self.env["WINELOADER"] = loader
         self.env["DISPLAY"] = xserver.display
 
     def log(self):
         return open(self.log_path, "ab")
 
     def boot(self, timeout_s=240):
-        """Creates the prefix; WineUnavailable when Wine does not start."""
+        """Creates the prefix; SessionError when Wine does not start it."""
         with self.log() as log:
             try:
                 result = subprocess.run([self.wine, "wineboot", "--init"], env=self.env,
                                         stdout=log, stderr=log, timeout=timeout_s)
             except subprocess.TimeoutExpired:
-                raise WineUnavailable(f"wineboot did not finish in {timeout_s} s")
+                raise SessionError(f"wineboot did not finish in {timeout_s} s")
             if result.returncode != 0:
-                raise WineUnavailable(f"wineboot failed with status {result.returncode}; "
-                                      f"see {self.log_path}")
+                raise SessionError(f"wineboot failed with status {result.returncode}; "
+                                   f"see {self.log_path}")
         self.wait_for_server()
 
     def use_system_font(self, family):
