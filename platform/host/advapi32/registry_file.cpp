@@ -77,8 +77,8 @@ LONG ReportTooLarge(const std::string& path) {
     return ERROR_REGISTRY_CORRUPT;
 }
 
-// mode receives the file's permission bits when it exists. A file that is
-// unchanged since it was last parsed is not parsed again.
+// mode receives the file's permission bits when it exists. The file is
+// read whole every time; bytes that were parsed before are not parsed again.
 LONG LoadFile(const std::string& path, std::shared_ptr<const Registry>& registry,
               std::optional<mode_t>* mode) {
     UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
@@ -95,28 +95,21 @@ LONG LoadFile(const std::string& path, std::shared_ptr<const Registry>& registry
         return ERROR_REGISTRY_IO_FAILED;
     }
     if (mode) *mode = status.st_mode & 07777;
-    if ((registry = CachedRegistry(status))) return ERROR_SUCCESS;
     if (static_cast<uint64_t>(status.st_size) > kLargestSettingsFile) return ReportTooLarge(path);
     std::string text;
     if (LONG error = ReadBounded(path, file.get(), text)) {
         return error == ERROR_REGISTRY_CORRUPT ? ReportTooLarge(path) : error;
     }
+    if ((registry = CachedRegistry(text))) return ERROR_SUCCESS;
     ParseResult parsed = ParseRegistry(text);
-    text = std::string();
     if (parsed.error) {
         ReportSettingsProblem("cannot read settings file " + path + ", line " +
                           std::to_string(parsed.error->line) + ": " + parsed.error->reason +
                           "; the file is left unchanged");
         return ERROR_REGISTRY_CORRUPT;
     }
-    // Read while the file was being replaced, the text may be of either
-    // version: it is kept only when the file is still as it was.
     auto model = std::make_shared<Registry>(std::move(parsed.registry));
-    struct stat after {};
-    if (fstat(file.get(), &after) == 0 && after.st_size == status.st_size &&
-        after.st_mtim.tv_sec == status.st_mtim.tv_sec &&
-        after.st_mtim.tv_nsec == status.st_mtim.tv_nsec)
-        KeepRegistry(status, model);
+    KeepRegistry(std::move(text), model);
     registry = std::move(model);
     return ERROR_SUCCESS;
 }
@@ -150,9 +143,9 @@ mode_t NewFileMode() {
 // Writes text beside target, the file the path leads to, and renames it
 // over the file. The temporary file has a name of its own, made anew
 // (mkstemp never follows a link), so nothing another process left or
-// planted beside the file is in its way; written, the file becomes the
-// registry's model kept for the next call.
-LONG SaveFile(const std::string& path, const std::string& target, const std::string& text,
+// planted beside the file is in its way. The text written, with its model,
+// is kept for the next call, which uses it only while the file holds it.
+LONG SaveFile(const std::string& path, const std::string& target, std::string text,
               std::optional<mode_t> mode, std::shared_ptr<const Registry> written) {
     std::string temporary = target + ".tmp.XXXXXX";
     UniqueFd file(mkostemp(temporary.data(), O_CLOEXEC));
@@ -166,8 +159,7 @@ LONG SaveFile(const std::string& path, const std::string& target, const std::str
         unlink(temporary.c_str());
         return ReportWriteFailure(path, "", error);
     }
-    struct stat status {};
-    if (fstat(file.get(), &status) == 0) KeepRegistry(status, std::move(written));
+    KeepRegistry(std::move(text), std::move(written));
     SyncFolder(target);
     return ERROR_SUCCESS;
 }
@@ -299,7 +291,7 @@ LONG ChangeRegistryFile(const std::function<LONG(Registry& registry, bool& chang
         return ReportWriteRefusal(path, *difference, ERROR_REGISTRY_IO_FAILED);
     }
     registry = Registry();
-    return SaveFile(path, target, *text, mode, std::move(written));
+    return SaveFile(path, target, std::move(*text), mode, std::move(written));
 }
 
 }  // namespace qoz::host

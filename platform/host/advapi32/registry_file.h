@@ -20,7 +20,7 @@ constexpr size_t kLargestSettingsFile = 16 * 1024 * 1024;
 // How long a change waits for another process's lock on the file.
 constexpr std::chrono::milliseconds kSettingsLockPatience{10000};
 
-// The current file's model, parsed anew only when the file changed; a
+// The current file's model, parsed anew only when its bytes changed; a
 // missing file is an empty registry.
 // Returns ERROR_SUCCESS or the Win32 error; the reason has then been written
 // to standard error (each distinct message once per process).

@@ -7,30 +7,9 @@ namespace qoz::host {
 
 namespace {
 
-struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = -1;
-    timespec modified{};
-    timespec changed{};
-};
-
-bool operator==(const timespec& a, const timespec& b) {
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
-bool operator==(const FileIdentity& a, const FileIdentity& b) {
-    return a.device == b.device && a.inode == b.inode && a.size == b.size &&
-           a.modified == b.modified && a.changed == b.changed;
-}
-
-FileIdentity IdentityOf(const struct stat& status) {
-    return {status.st_dev, status.st_ino, status.st_size, status.st_mtim, status.st_ctim};
-}
-
 struct Kept {
     std::mutex lock;
-    FileIdentity identity;
+    std::string text;
     std::shared_ptr<const Registry> registry;
 };
 
@@ -41,19 +20,19 @@ Kept& TheKept() {
 
 }  // namespace
 
-std::shared_ptr<const Registry> CachedRegistry(const struct stat& status) {
+std::shared_ptr<const Registry> CachedRegistry(std::string_view text) {
     Kept& kept = TheKept();
     std::lock_guard<std::mutex> hold(kept.lock);
-    if (kept.registry && kept.identity == IdentityOf(status)) return kept.registry;
+    if (kept.registry && kept.text == text) return kept.registry;
     return nullptr;
 }
 
-void KeepRegistry(const struct stat& status, std::shared_ptr<const Registry> registry) {
+void KeepRegistry(std::string text, std::shared_ptr<const Registry> registry) {
     Kept& kept = TheKept();
     std::shared_ptr<const Registry> dropped;  // freed outside the lock
     std::lock_guard<std::mutex> hold(kept.lock);
     dropped = std::exchange(kept.registry, std::move(registry));
-    kept.identity = IdentityOf(status);
+    kept.text = std::move(text);
 }
 
 void ForgetRegistry() { KeepRegistry({}, nullptr); }

@@ -1,23 +1,26 @@
-// The settings file as last parsed, kept while the file on disk stays the
-// same (the same file, size and times), so that a run of registry calls on
-// an unchanged file parses it once.
+// The settings file's text as this process last read or wrote it, with its
+// model, so that a run of registry calls on an unchanged file parses it once.
+// Nothing but the text stands for the file: every call reads the file's
+// bytes anew and uses the model only when they are the very bytes it was
+// made from, so an edit another program made, however quickly and whatever
+// it did to the file's times, is never undone.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "platform/host/advapi32/registry_text.h"
 
 namespace qoz::host {
 
-// The model of the file that status describes, when it is the one kept.
-std::shared_ptr<const Registry> CachedRegistry(const struct stat& status);
+// The model of text, when text is the one kept.
+std::shared_ptr<const Registry> CachedRegistry(std::string_view text);
 
-// Keeps registry as the model of the file that status describes. It must
-// have been made as a Registry, not a const one, so that ChangeRegistryFile
-// may take it over once it is forgotten here.
-void KeepRegistry(const struct stat& status, std::shared_ptr<const Registry> registry);
+// Keeps registry as the model of text. It must have been made as a Registry,
+// not a const one, so that ChangeRegistryFile may take it over once it is
+// forgotten here.
+void KeepRegistry(std::string text, std::shared_ptr<const Registry> registry);
 void ForgetRegistry();
 
 }  // namespace qoz::host
