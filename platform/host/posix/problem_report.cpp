@@ -19,4 +19,6 @@ void ReportProblemOnce(const std::string& key, const std::string& message) {
     WriteQuietly(STDERR_FILENO, "qozcal: " + message + "\n");
 }
 
+void SayOnStandardError(const std::string& text) { WriteQuietly(STDERR_FILENO, text); }
+
 }  // namespace qoz::host

@@ -13,4 +13,8 @@ void ReportProblemOnce(const std::string& message);
 // Once for each key, whatever the message says the later times.
 void ReportProblemOnce(const std::string& key, const std::string& message);
 
+// Writes text to standard error as it is, quietly: bounded, never past a
+// request to quit.
+void SayOnStandardError(const std::string& text);
+
 }  // namespace qoz::host

@@ -1,25 +1,109 @@
 #include "platform/host/posix/quiet_write.h"
 
 #include <errno.h>
+#include <limits.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <mutex>
+#include <utility>
+
+#include "platform/host/posix/quit_signals.h"
 
 namespace qoz::host {
 
 namespace {
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t written = write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) {
-            if (written == 0) errno = EIO;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<size_t>(written));
+using Clock = std::chrono::steady_clock;
+
+// The output (device and inode) that last took nothing for the patience.
+struct Stall {
+    std::mutex lock;
+    std::pair<dev_t, ino_t> output{0, 0};
+};
+
+Stall& TheStall() {
+    static Stall stall;
+    return stall;
+}
+
+bool Stalled(const struct stat& status) {
+    Stall& stall = TheStall();
+    std::lock_guard<std::mutex> hold(stall.lock);
+    return stall.output == std::pair(status.st_dev, status.st_ino);
+}
+
+void NoteStall(const struct stat& status, bool stalled) {
+    Stall& stall = TheStall();
+    std::lock_guard<std::mutex> hold(stall.lock);
+    auto output = std::pair(status.st_dev, status.st_ino);
+    if (stalled) {
+        stall.output = output;
+    } else if (stall.output == output) {
+        stall.output = {0, 0};
     }
-    return true;
+}
+
+// Waits until fd can take bytes (or has failed: the write then tells how),
+// at most until the deadline, and never past a request to quit: the quit
+// signals are let in only inside the wait, so none slips by unseen.
+bool AwaitWritable(int fd, Clock::time_point deadline) {
+    sigset_t quit;
+    QuitSignals(&quit);
+    sigset_t previous;
+    pthread_sigmask(SIG_BLOCK, &quit, &previous);
+    bool writable = false;
+    while (!QuitRequested()) {
+        auto left = std::max(Clock::duration::zero(), deadline - Clock::now());
+        auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        timespec wait{static_cast<time_t>(nanoseconds / 1000000000),
+                      static_cast<long>(nanoseconds % 1000000000)};
+        pollfd output{fd, POLLOUT, 0};
+        int ready = ppoll(&output, 1, &wait, &previous);
+        if (ready > 0) writable = true;
+        if (ready >= 0 || errno != EINTR) break;
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return writable;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    struct stat status {};
+    if (fstat(fd, &status) != 0) return false;
+    // A regular file takes what it is given. A socket is written without
+    // waiting; a pipe or terminal once it can take bytes, and no more than a
+    // pipe takes in one piece, so no write blocks.
+    const bool file = S_ISREG(status.st_mode);
+    const bool socket = S_ISSOCK(status.st_mode);
+    const Clock::time_point deadline =
+        Stalled(status) ? Clock::now() : Clock::now() + kWritePatience;
+    while (!bytes.empty()) {
+        if (!file && !socket && !AwaitWritable(fd, deadline)) break;
+        size_t piece = file ? bytes.size() : std::min(bytes.size(), size_t{PIPE_BUF});
+        ssize_t written = socket ? send(fd, bytes.data(), piece, MSG_DONTWAIT | MSG_NOSIGNAL)
+                                 : write(fd, bytes.data(), piece);
+        if (written > 0) {
+            bytes.remove_prefix(static_cast<size_t>(written));
+            continue;
+        }
+        if (written == 0) errno = EIO;
+        if (written == 0 || (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK))
+            return false;
+        if (socket && !AwaitWritable(fd, deadline)) break;
+    }
+    if (bytes.empty()) {
+        NoteStall(status, false);
+        return true;
+    }
+    bool quit = QuitRequested();
+    if (!quit) NoteStall(status, true);
+    errno = quit ? EINTR : EAGAIN;
+    return false;
 }
 
 }  // namespace

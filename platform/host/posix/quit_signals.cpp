@@ -8,13 +8,15 @@ namespace qoz::host {
 
 namespace {
 
-std::atomic<bool> requested{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
+constexpr int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
-void NoteRequest(int) { requested.store(true); }
+std::atomic<int> requested{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
-void PassOnAsTerm(int) {
-    requested.store(true);
+void NoteRequest(int signal) { requested.store(signal); }
+
+void PassOnAsTerm(int signal) {
+    requested.store(signal);
     raise(SIGTERM);
 }
 
@@ -29,7 +31,12 @@ void Catch(int signal, void (*handler)(int)) {
 }  // namespace
 
 void CatchQuitSignals() {
-    for (int signal : {SIGTERM, SIGINT, SIGHUP}) Catch(signal, NoteRequest);
+    for (int signal : kQuitSignals) Catch(signal, NoteRequest);
+}
+
+void QuitSignals(sigset_t* signals) {
+    sigemptyset(signals);
+    for (int signal : kQuitSignals) sigaddset(signals, signal);
 }
 
 void LeaveQuitSignalsToTerm() {
@@ -47,6 +54,14 @@ void CatchHangupAsTerm() {
     }
 }
 
-bool QuitRequested() { return requested.load(); }
+void HoldQuitSignals(bool hold) {
+    sigset_t signals;
+    QuitSignals(&signals);
+    pthread_sigmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &signals, nullptr);
+}
+
+bool QuitRequested() { return requested.load() != 0; }
+
+int QuitSignal() { return requested.load(); }
 
 }  // namespace qoz::host

@@ -4,12 +4,21 @@
 // always ends between two messages, never inside one.
 #pragma once
 
+#include <signal.h>
+
 namespace qoz::host {
 
 void CatchQuitSignals();
 
-// Whether one of them has come.
+// Whether one of them has come, and which came last (0 when none).
 bool QuitRequested();
+int QuitSignal();
+
+// The three of them, for a mask.
+void QuitSignals(sigset_t* signals);
+
+// Blocks the three (they wait, pending, and survive an exec) or lets them in.
+void HoldQuitSignals(bool hold);
 
 // For a window whose library handles SIGINT and SIGTERM itself, as a
 // closing of the window: the first gives the two back to the default, which

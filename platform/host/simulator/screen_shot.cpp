@@ -1,7 +1,5 @@
 #include "platform/host/simulator/screen_shot.h"
 
-#include <cstdio>
-
 #include "platform/host/shell.h"
 #include "platform/host/simulator/png_writer.h"
 
@@ -10,8 +8,7 @@ namespace qoz::sim {
 void WriteScreenShot(const std::string& path) {
     std::string error;
     if (!WritePng(path, host::ScreenPixels(), host::ScreenWidth(), host::ScreenHeight(), error))
-        std::fprintf(stderr, "qozcal: cannot write screenshot %s: %s\n", path.c_str(),
-                     error.c_str());
+        host::SayOnStandardError("qozcal: cannot write screenshot " + path + ": " + error + "\n");
 }
 
 }  // namespace qoz::sim
