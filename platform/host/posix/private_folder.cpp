@@ -83,6 +83,13 @@ std::string AncestorsProblem(const std::string& folder) {
 
 }  // namespace
 
+std::string FoldersAboveProblem(const std::string& folder) {
+    for (std::string above = Parent(folder);; above = Parent(above)) {
+        std::string problem = AncestorProblem(above);
+        if (!problem.empty() || above == "/") return problem;
+    }
+}
+
 CheckedFolder CheckPrivateFolder(const std::string& path, FolderPrivacy privacy, bool create) {
     CheckedFolder folder;
     auto fail = [&folder](int error) {

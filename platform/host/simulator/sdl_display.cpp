@@ -73,6 +73,7 @@ std::unique_ptr<SdlDisplay> SdlDisplay::Open(int zoom, std::string& error) {
         if (IsSet("WAYLAND_DISPLAY"))
             error += std::string(" (WAYLAND_DISPLAY=") + std::getenv("WAYLAND_DISPLAY") + ")";
         SDL_Quit();
+        host::CatchQuitSignals();
         return nullptr;
     }
     host::CatchHangupAsTerm();

@@ -28,8 +28,8 @@ constexpr int usageErrorStatus = 2;
 constexpr int showWindow = SW_SHOW;
 
 int UsageError(const std::string& message) {
-    std::fprintf(stderr, "qozcal: %s\nTry 'qozcal --help' for more information.\n",
-                 message.c_str());
+    qoz::host::SayOnStandardError("qozcal: " + message +
+                                  "\nTry 'qozcal --help' for more information.\n");
     return usageErrorStatus;
 }
 
@@ -79,7 +79,7 @@ int SimulatorMain(int argc, char** argv, WindowOpener openWindow) {
         std::string error;
         script.emplace();
         if (!LoadPenScript(*options.scriptPath, *script, error)) {
-            std::fprintf(stderr, "%s\n", error.c_str());
+            host::SayOnStandardError(error + "\n");
             return usageErrorStatus;
         }
     }
@@ -90,13 +90,17 @@ int SimulatorMain(int argc, char** argv, WindowOpener openWindow) {
 
     std::unique_ptr<WindowInput> display;
     if (!options.headless) {
+        // A quit asked for while the window library takes the signals over
+        // waits until it has them (the headless qozcal held them across the
+        // hand-over as well).
+        host::HoldQuitSignals(true);
         std::string error;
         display = openWindow(options.zoom, error);
+        host::HoldQuitSignals(false);
         if (!display) {
-            std::fprintf(stderr,
-                         "qozcal: cannot open a window: %s\n"
-                         "Run with --headless (and --script FILE) to go without a display.\n",
-                         error.c_str());
+            host::SayOnStandardError("qozcal: cannot open a window: " + error +
+                                     "\nRun with --headless (and --script FILE) to go without a "
+                                     "display.\n");
             return usageErrorStatus;
         }
     }

@@ -4,8 +4,10 @@
 
 namespace qoz::sim {
 
-// Replaces this process with qozcal-window, given the same arguments. Only
-// returns when that fails, with exit status 2 and a message said.
+// Replaces this process with qozcal-window, given the same arguments, once
+// it is found to be one nobody else can have planted or changed. Returns
+// only when it is not, or cannot be started (exit status 2, a message said),
+// or when a quit was asked for first (exit status 0).
 int HandOverToWindow(char** argv);
 
 }  // namespace qoz::sim
