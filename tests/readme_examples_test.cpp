@@ -46,11 +46,14 @@ protected:
         fs::create_directories(scratch.dir() / "tmp");
     }
 
-    ChildResult Run(const std::string& block) {
+    ChildResult Run(const std::string& block, const std::string& runtimeFolder = {}) {
+        std::vector<std::pair<std::string, std::string>> environment = {
+            {"HOME", (scratch.dir() / "home").string()},
+            {"TMPDIR", (scratch.dir() / "tmp").string()}};
+        if (!runtimeFolder.empty()) environment.emplace_back("XDG_RUNTIME_DIR", runtimeFolder);
         return RunChild({.argv = {"/bin/bash", "-e", "-c", block},
                          .directory = root,
-                         .setEnvironment = {{"HOME", (scratch.dir() / "home").string()},
-                                            {"TMPDIR", (scratch.dir() / "tmp").string()}},
+                         .setEnvironment = environment,
                          .unsetEnvironment = {"QOZCAL_REGISTRY", "QOZCAL_DEBUG_LOG",
                                               "XDG_STATE_HOME", "XDG_CACHE_HOME"}},
                         std::chrono::seconds(60));
@@ -102,6 +105,24 @@ TEST_F(ReadmeExamples, RunAsWrittenLeaveNothingInTheProjectAndPrintWhatTheReadme
     }
     EXPECT_FALSE(fs::exists(scratch.dir() / "home/.local/state/qozcal/registry.reg"))
         << "the user's own settings were used";
+}
+
+// A listener that cannot start (its event folder is open to others) stops
+// the recipe at once: it neither waits for ever nor calibrates unheard.
+TEST_F(ReadmeExamples, TheListenerRecipeStopsWhenTheListenerFails) {
+    std::string recipe;
+    for (const std::string& block : ReadmeBlocks("sh"))
+        if (block.find("--ready listening") != std::string::npos) recipe = block;
+    ASSERT_FALSE(recipe.empty());
+    fs::path shared = scratch.dir() / "shared";
+    fs::create_directory(shared);
+    fs::permissions(shared, fs::perms(0777));
+    ChildResult run = Run(recipe, shared.string());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.error.find("qozcal-listen: cannot open event CALSTARTEVENT"), std::string::npos)
+        << run.error;
+    for (const auto& entry : fs::recursive_directory_iterator(scratch.dir() / "tmp"))
+        EXPECT_NE(entry.path().filename(), "qoz.log") << "qozcal ran unheard";
 }
 
 }  // namespace

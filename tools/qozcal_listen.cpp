@@ -22,7 +22,10 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include "platform/host/advapi32/registry_location.h"
+#include "platform/host/posix/quit_signals.h"
 #include "platform/host/posix/standard_descriptors.h"
 #endif
 
@@ -41,27 +44,38 @@ void PrintLine(const std::string& line) {
     std::fflush(stdout);
 }
 
-// The value as text, or what stands in its place: (missing), (type N), (error N).
-std::string SettingText(HKEY key, const WCHAR* name, bool* isText = nullptr) {
-    if (isText != nullptr) *isText = false;
-    if (key == nullptr) return "(missing)";
+// A setting as it is stored: its text, or what stands in its place:
+// (missing), (type N), (error N).
+struct Setting {
+    bool isText = false;
+    std::string shown;
+    std::vector<BYTE> data;  // a text value's bytes, as stored
+};
+
+Setting ReadSetting(HKEY key, const WCHAR* name) {
+    Setting setting;
+    setting.shown = "(missing)";
+    if (key == nullptr) return setting;
     DWORD type = 0;
     DWORD size = 0;
     LONG result = RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
     if (result == ERROR_SUCCESS && type == REG_SZ) {
-        std::vector<BYTE> data(size + sizeof(WCHAR));
-        result = RegQueryValueExW(key, name, nullptr, &type, data.data(), &size);
+        setting.data.resize(size + sizeof(WCHAR));
+        result = RegQueryValueExW(key, name, nullptr, &type, setting.data.data(), &size);
         if (result == ERROR_SUCCESS && type == REG_SZ) {
+            setting.data.resize(size);
             std::u16string text(size / sizeof(char16_t), 0);
-            if (!text.empty()) std::memcpy(&text[0], data.data(), text.size() * sizeof(char16_t));
+            if (!text.empty()) std::memcpy(&text[0], setting.data.data(), text.size() * 2);
             while (!text.empty() && text.back() == 0) text.pop_back();
-            if (isText != nullptr) *isText = true;
-            return qoz::Utf16ToUtf8(text);
+            setting.isText = true;
+            setting.shown = qoz::Utf16ToUtf8(text);
+            return setting;
         }
     }
-    if (result == ERROR_FILE_NOT_FOUND) return "(missing)";
-    if (result != ERROR_SUCCESS) return "(error " + std::to_string(result) + ")";
-    return "(type " + std::to_string(type) + ")";
+    if (result == ERROR_FILE_NOT_FOUND) return setting;
+    setting.shown = result != ERROR_SUCCESS ? "(error " + std::to_string(result) + ")"
+                                            : "(type " + std::to_string(type) + ")";
+    return setting;
 }
 
 const struct {
@@ -95,8 +109,40 @@ HKEY OpenSettings() {
 void PrintSettings() {
     HKEY key = OpenSettings();
     for (const auto& setting : kSettings)
-        PrintLine(std::string(setting.label) + "=" + SettingText(key, setting.name));
+        PrintLine(std::string(setting.label) + "=" + ReadSetting(key, setting.name).shown);
     if (key != nullptr) RegCloseKey(key);
+}
+
+// A text value's line as regedit reads it back to the same text: quoted
+// when its characters are printable ASCII, which any .reg file holds as
+// they are; otherwise (a NUL, a line end, text some encodings cannot hold)
+// its exact bytes as hex(1).
+std::string RegLine(const char* label, const Setting& setting) {
+    std::string line = std::string("\"") + label + "\"=";
+    size_t units = setting.data.size() / 2;
+    while (units > 0 && setting.data[2 * units - 2] == 0 && setting.data[2 * units - 1] == 0)
+        --units;
+    bool plain = setting.data.size() % 2 == 0;
+    for (size_t unit = 0; plain && unit < units; ++unit) {
+        unsigned value = setting.data[2 * unit] | setting.data[2 * unit + 1] << 8;
+        plain = value >= 0x20 && value <= 0x7E;
+    }
+    if (plain) {
+        line += '"';
+        for (char c : setting.shown) {
+            if (c == '\\' || c == '"') line += '\\';
+            line += c;
+        }
+        return line + '"';
+    }
+    line += "hex(1):";
+    const char digits[] = "0123456789abcdef";
+    for (size_t i = 0; i < setting.data.size(); ++i) {
+        if (i > 0) line += ',';
+        line += digits[setting.data[i] >> 4];
+        line += digits[setting.data[i] & 15];
+    }
+    return line;
 }
 
 // The four settings as regedit writes them, under their key: a snippet for
@@ -108,21 +154,14 @@ int PrintRegSnippet() {
     std::string snippet = "[HKEY_CURRENT_USER\\Software\\QozSerial]\n";
     int status = 0;
     for (const auto& setting : kSettings) {
-        bool isText = false;
-        std::string text = SettingText(key, setting.name, &isText);
-        if (!isText) {
+        Setting stored = ReadSetting(key, setting.name);
+        if (!stored.isText) {
             std::fprintf(stderr, "qozcal-listen: %s is %s, left out\n", setting.label,
-                         text.c_str());
+                         stored.shown.c_str());
             status = 1;
             continue;
         }
-        std::string quoted;
-        for (char c : text) {
-            if (c == '\\' || c == '"') quoted += '\\';
-            quoted += c;
-        }
-        snippet.append("\"").append(setting.label).append("\"=\"");
-        snippet.append(quoted).append("\"\n");
+        snippet += RegLine(setting.label, stored) + "\n";
     }
     if (key != nullptr) RegCloseKey(key);
     std::fputs(snippet.c_str(), stdout);
@@ -139,6 +178,14 @@ DWORD TakeEvent(HANDLE event, const char* name, DWORD waitMs) {
     return result;
 }
 
+bool QuitAsked() {
+#if defined(_WIN32)
+    return false;
+#else
+    return qoz::host::QuitRequested();
+#endif
+}
+
 int Listen(const Options& options, HANDLE startEvent, HANDLE endEvent) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point began = Clock::now();
@@ -146,7 +193,7 @@ int Listen(const Options& options, HANDLE startEvent, HANDLE endEvent) {
     const char kEnd[] = "CALENDEVENT";
     long seen = 0;
     auto remaining = [&] { return options.count < 0 ? 2 : options.count - seen; };
-    while (remaining() > 0) {
+    while (remaining() > 0 && !QuitAsked()) {
         DWORD start = TakeEvent(startEvent, kStart, kPollMs);
         if (start == WAIT_FAILED) return 1;
         if (start == WAIT_OBJECT_0) {
@@ -235,15 +282,59 @@ bool UseSettingsFile(const std::optional<std::string>& path) {
 #endif
 }
 
-// Makes the file that tells a waiting script both events are open; a FIFO
-// nobody reads is refused at once rather than waited on.
-bool CreateReadyFile(const std::string& path) {
+// The file that tells a waiting script both events are open: made anew,
+// never through a link nor over a file that is there already, holding this
+// process's number, and removed at the end while it is still the one made.
 #if defined(_WIN32)
-    std::FILE* file = std::fopen(path.c_str(), "w");
-    return file != nullptr && std::fclose(file) == 0;
+bool MakeReadyFile(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        errno = GetLastError() == ERROR_FILE_EXISTS ? EEXIST : EACCES;
+        return false;
+    }
+    std::string number = std::to_string(GetCurrentProcessId()) + "\n";
+    DWORD written = 0;
+    bool done = WriteFile(file, number.data(), static_cast<DWORD>(number.size()), &written,
+                          nullptr) &&
+                written == number.size();
+    return CloseHandle(file) && done;
+}
+
+void RemoveReadyFile(const std::string& path) { DeleteFileA(path.c_str()); }
 #else
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
-    return fd >= 0 && close(fd) == 0;
+struct stat readyFile {};
+
+bool MakeReadyFile(const std::string& path) {
+    int fd = open(path.c_str(),
+                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    std::string number = std::to_string(getpid()) + "\n";
+    bool done = write(fd, number.data(), number.size()) == ssize_t(number.size()) &&
+                fstat(fd, &readyFile) == 0;
+    if (close(fd) != 0) done = false;
+    if (!done) unlink(path.c_str());
+    return done;
+}
+
+void RemoveReadyFile(const std::string& path) {
+    struct stat now {};
+    if (lstat(path.c_str(), &now) == 0 && now.st_dev == readyFile.st_dev &&
+        now.st_ino == readyFile.st_ino)
+        unlink(path.c_str());
+}
+#endif
+
+// Ctrl-C, SIGTERM and SIGHUP end the listener as its time-out does: its
+// waits end, it closes its events and removes its ready file, and it exits
+// with 128 plus the signal's number, as a shell reports a program the
+// signal ended.
+int StatusAfterQuit(int status) {
+#if defined(_WIN32)
+    return status;
+#else
+    int signal = qoz::host::QuitSignal();
+    return signal != 0 ? 128 + signal : status;
 #endif
 }
 
@@ -252,6 +343,7 @@ bool CreateReadyFile(const std::string& path) {
 int main(int argc, char** argv) {
 #if !defined(_WIN32)
     if (!qoz::host::OpenStandardDescriptors()) return 2;
+    qoz::host::CatchQuitSignals();
 #endif
     CommandLine commandLine = qoz::listen::ReadCommandLine(argc, argv);
     switch (commandLine.action) {
@@ -277,12 +369,15 @@ int main(int argc, char** argv) {
     HANDLE endEvent = OpenCalibrationEvent(TEXT("CALENDEVENT"), "CALENDEVENT");
     int status = 1;
     if (startEvent != nullptr && endEvent != nullptr) {
-        if (options.readyFile && !CreateReadyFile(*options.readyFile))
-            std::fprintf(stderr, "qozcal-listen: cannot create %s\n", options.readyFile->c_str());
-        else
+        if (options.readyFile && !MakeReadyFile(*options.readyFile)) {
+            std::fprintf(stderr, "qozcal-listen: cannot make the ready file %s: %s\n",
+                         options.readyFile->c_str(), std::strerror(errno));
+        } else {
             status = Listen(options, startEvent, endEvent);
+            if (options.readyFile) RemoveReadyFile(*options.readyFile);
+        }
     }
     if (startEvent != nullptr) CloseHandle(startEvent);
     if (endEvent != nullptr) CloseHandle(endEvent);
-    return status;
+    return StatusAfterQuit(status);
 }

@@ -23,6 +23,7 @@ public:
     Listener& operator=(const Listener&) = delete;
 
     bool ready() const { return ready_; }
+    pid_t Pid() const { return process_.pid; }
 
     // The next line it prints, without its line feed; "(nothing)" when none
     // comes in time.
