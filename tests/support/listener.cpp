@@ -9,7 +9,8 @@ Listener::Listener(const ScratchEnvironment& scratch, const std::vector<std::str
                    const std::vector<std::string>& wrapper) {
     static int started = 0;
     std::string name = "listener-" + std::to_string(++started);
-    fs::path readyPath = scratch.dir() / (name + ".ready");
+    readyPath_ = scratch.dir() / (name + ".ready");
+    const fs::path& readyPath = readyPath_;
     outputPath_ = scratch.dir() / (name + ".out");
     errorPath_ = scratch.dir() / (name + ".err");
     ChildLaunch launch;

@@ -24,6 +24,7 @@ public:
 
     bool ready() const { return ready_; }
     pid_t Pid() const { return process_.pid; }
+    const std::filesystem::path& ReadyPath() const { return readyPath_; }
 
     // The next line it prints, without its line feed; "(nothing)" when none
     // comes in time.
@@ -41,6 +42,7 @@ public:
 
 private:
     ChildProcess process_;
+    std::filesystem::path readyPath_;
     std::filesystem::path outputPath_;
     std::filesystem::path errorPath_;
     size_t taken_ = 0;
