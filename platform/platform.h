@@ -1,20 +1,36 @@
 // The one header the program includes: the Win32/CE types, constants and
-// calls it uses. On the device and on desktop Windows they come from the
-// system; on Linux the host simulator in platform/host/ provides them.
+// calls it uses. Built with the device's own SDK (_WIN32_WCE) or for desktop
+// Windows, they come from the system's headers. Otherwise they are declared
+// here, once, for two users: the host simulator in platform/host/, which
+// implements every call, and the device build made without the SDK
+// (QOZCAL_DEVICE), which imports every call from coredll.dll, where the
+// system interface is cdecl.
 #pragma once
 
-#if defined(_WIN32)
+#if defined(_WIN32_WCE) || (defined(_WIN32) && !defined(QOZCAL_DEVICE))
 #include "platform/win32/win32_platform.h"
 #else
 
 #include <stddef.h>
 #include <stdint.h>
 
-// ---- Basic types -----------------------------------------------------------
+#if defined(QOZCAL_DEVICE)
+#define WINAPI __cdecl
+#define CALLBACK __cdecl
+#define QOZ_SYSTEM_CALL extern "C" __declspec(dllimport)
+typedef wchar_t WCHAR;
+#define TEXT(quote) L##quote
+#else
+#define WINAPI
+#define CALLBACK
+#define QOZ_SYSTEM_CALL
 typedef char16_t WCHAR;
+#define TEXT(quote) u##quote
+#endif
+
+// ---- Basic types -----------------------------------------------------------
 typedef WCHAR* LPWSTR;
 typedef const WCHAR* LPCWSTR;
-#define TEXT(quote) u##quote
 
 typedef int BOOL;
 typedef int INT;
@@ -51,8 +67,6 @@ QOZ_DECLARE_HANDLE(HACCEL);
 #undef QOZ_DECLARE_HANDLE
 typedef HKEY* PHKEY;
 
-#define WINAPI
-#define CALLBACK
 #define TRUE 1
 #define FALSE 0
 
@@ -135,8 +149,8 @@ typedef struct _SECURITY_ATTRIBUTES {
 #define ERROR_FILE_CORRUPT 1392L
 #define ERROR_TIMEOUT 1460L
 
-DWORD GetLastError(void);
-void SetLastError(DWORD error);
+QOZ_SYSTEM_CALL DWORD WINAPI GetLastError(void);
+QOZ_SYSTEM_CALL void WINAPI SetLastError(DWORD error);
 
 // ---- Registry ---------------------------------------------------------------
 #define HKEY_CURRENT_USER ((HKEY)(uintptr_t)0x80000001u)
@@ -151,15 +165,17 @@ void SetLastError(DWORD error);
 #define REG_DWORD 4
 #define REG_MULTI_SZ 7
 
-LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result);
-LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
-                     REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
-                     LPDWORD disposition);
-LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
-                    DWORD size);
-LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                      LPDWORD size);
-LONG RegCloseKey(HKEY key);
+QOZ_SYSTEM_CALL LONG WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access,
+                                          PHKEY result);
+QOZ_SYSTEM_CALL LONG WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved,
+                                            LPWSTR keyClass, DWORD options, REGSAM access,
+                                            LPSECURITY_ATTRIBUTES security, PHKEY result,
+                                            LPDWORD disposition);
+QOZ_SYSTEM_CALL LONG WINAPI RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type,
+                                           const BYTE* data, DWORD size);
+QOZ_SYSTEM_CALL LONG WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved,
+                                             LPDWORD type, LPBYTE data, LPDWORD size);
+QOZ_SYSTEM_CALL LONG WINAPI RegCloseKey(HKEY key);
 
 // ---- Events -----------------------------------------------------------------
 #define EVENT_PULSE 1
@@ -170,20 +186,20 @@ LONG RegCloseKey(HKEY key);
 #define WAIT_TIMEOUT 258u
 #define WAIT_FAILED 0xFFFFFFFFu
 
-HANDLE CreateEventW(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState,
-                    LPCWSTR name);
-BOOL EventModify(HANDLE event, DWORD action);
+QOZ_SYSTEM_CALL HANDLE WINAPI CreateEventW(LPSECURITY_ATTRIBUTES security, BOOL manualReset,
+                                           BOOL initialState, LPCWSTR name);
+QOZ_SYSTEM_CALL BOOL WINAPI EventModify(HANDLE event, DWORD action);
 #define SetEvent(event) EventModify((event), EVENT_SET)
 #define PulseEvent(event) EventModify((event), EVENT_PULSE)
 #define ResetEvent(event) EventModify((event), EVENT_RESET)
-DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
-BOOL CloseHandle(HANDLE handle);
+QOZ_SYSTEM_CALL DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+QOZ_SYSTEM_CALL BOOL WINAPI CloseHandle(HANDLE handle);
 
 // ---- Debug output, formatting, text, time -----------------------------------
-void NKDbgPrintfW(LPCWSTR format, ...);
-int wsprintfW(LPWSTR buffer, LPCWSTR format, ...);
-size_t wcslen(LPCWSTR text);
-void Sleep(DWORD milliseconds);
+QOZ_SYSTEM_CALL void NKDbgPrintfW(LPCWSTR format, ...);
+QOZ_SYSTEM_CALL int wsprintfW(LPWSTR buffer, LPCWSTR format, ...);
+QOZ_SYSTEM_CALL size_t wcslen(LPCWSTR text);
+QOZ_SYSTEM_CALL void WINAPI Sleep(DWORD milliseconds);
 
 // ---- Windows ----------------------------------------------------------------
 #define WS_POPUP 0x80000000L
@@ -219,31 +235,41 @@ void Sleep(DWORD milliseconds);
 #define VK_ESCAPE 0x1B
 #define VK_SPACE 0x20
 
-ATOM RegisterClassW(const WNDCLASSW* windowClass);
-HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x,
-                     int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
-                     void* param);
-BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height, UINT flags);
-BOOL ShowWindow(HWND window, int showCommand);
-BOOL UpdateWindow(HWND window);
-BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
-LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-void PostQuitMessage(int exitCode);
-int GetSystemMetrics(int index);
+QOZ_SYSTEM_CALL ATOM WINAPI RegisterClassW(const WNDCLASSW* windowClass);
+QOZ_SYSTEM_CALL HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName,
+                                            DWORD style, int x, int y, int width, int height,
+                                            HWND parent, HMENU menu, HINSTANCE instance,
+                                            void* param);
+QOZ_SYSTEM_CALL BOOL WINAPI SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width,
+                                         int height, UINT flags);
+QOZ_SYSTEM_CALL BOOL WINAPI ShowWindow(HWND window, int showCommand);
+QOZ_SYSTEM_CALL BOOL WINAPI UpdateWindow(HWND window);
+QOZ_SYSTEM_CALL BOOL WINAPI InvalidateRect(HWND window, const RECT* rect, BOOL erase);
+QOZ_SYSTEM_CALL LRESULT WINAPI DefWindowProcW(HWND window, UINT message, WPARAM wParam,
+                                              LPARAM lParam);
+QOZ_SYSTEM_CALL LRESULT WINAPI SendMessageW(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam);
+QOZ_SYSTEM_CALL void WINAPI PostQuitMessage(int exitCode);
+QOZ_SYSTEM_CALL int WINAPI GetSystemMetrics(int index);
 
 // ---- Messages ---------------------------------------------------------------
-BOOL GetMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax);
-BOOL TranslateMessage(const MSG* message);
-LRESULT DispatchMessageW(const MSG* message);
-HACCEL LoadAcceleratorsW(HINSTANCE instance, LPCWSTR tableName);
-int TranslateAcceleratorW(HWND window, HACCEL table, MSG* message);
+QOZ_SYSTEM_CALL BOOL WINAPI GetMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax);
+QOZ_SYSTEM_CALL BOOL WINAPI TranslateMessage(const MSG* message);
+QOZ_SYSTEM_CALL LRESULT WINAPI DispatchMessageW(const MSG* message);
+QOZ_SYSTEM_CALL HACCEL WINAPI LoadAcceleratorsW(HINSTANCE instance, LPCWSTR tableName);
+QOZ_SYSTEM_CALL int WINAPI TranslateAcceleratorW(HWND window, HACCEL table, MSG* message);
 
 // ---- Painting ---------------------------------------------------------------
-HDC BeginPaint(HWND window, PAINTSTRUCT* paint);
-BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
-BOOL Polyline(HDC deviceContext, const POINT* points, int count);
-HGDIOBJ GetStockObject(int index);
+QOZ_SYSTEM_CALL HDC WINAPI BeginPaint(HWND window, PAINTSTRUCT* paint);
+QOZ_SYSTEM_CALL BOOL WINAPI EndPaint(HWND window, const PAINTSTRUCT* paint);
+QOZ_SYSTEM_CALL BOOL WINAPI Polyline(HDC deviceContext, const POINT* points, int count);
+QOZ_SYSTEM_CALL HGDIOBJ WINAPI GetStockObject(int index);
+
+#if defined(QOZCAL_DEVICE)
+// The device build's start-up ends the process with it: the primary thread's
+// end is the process's end on the device.
+QOZ_SYSTEM_CALL void WINAPI ExitThread(DWORD exitCode);
+#endif
 
 #endif
 

@@ -6,6 +6,8 @@
 
 #if defined(_WIN32_WCE)
 
+// The device's SDK: its <windows.h> does not declare wcslen.
+#include <string.h>
 #include <windows.h>
 
 #else

@@ -53,22 +53,41 @@ def parse_arguments(argv):
                         help="the processor the build is for; each executable is checked")
     parser.add_argument("--simulator", required=True, help="the host qozcal executable")
     parser.add_argument("--work-dir", help="keep everything here instead of a temp folder")
+    parser.add_argument("--device-dir", help="the device build: its qozcal.exe runs in place of "
+                        "the desktop's, through the desktop build's coredll.dll stand-in")
     parser.add_argument("--wine-loader", help="the Wine loader for the build's prefix "
                         "(default: Debian's, /usr/lib/wine/wine or wine64)")
     args = parser.parse_args(argv)
-    for name in ("source_dir", "windows_dir", "simulator", "work_dir"):
+    for name in ("source_dir", "windows_dir", "device_dir", "simulator", "work_dir"):
         if getattr(args, name) is not None:
             setattr(args, name, os.path.abspath(getattr(args, name)))
     return args
 
 
 class Builds:
-    def __init__(self, windows_dir):
-        self.qozcal = os.path.join(windows_dir, "bin", "qozcal.exe")
-        self.listen = os.path.join(windows_dir, "bin", "qozcal-listen.exe")
-        self.dbgcap = os.path.join(windows_dir, "bin", "qozcal-dbgcap.exe")
-        self.probe = os.path.join(windows_dir, "bin", "qozcal-gaps-probe.exe")
-        self.programs = (self.qozcal, self.listen, self.dbgcap, self.probe)
+    """The desktop build's programs; with device_dir, the device build's
+    qozcal.exe in place of the desktop's, run beside the desktop build's
+    coredll.dll stand-in."""
+
+    def __init__(self, windows_dir, device_dir=None):
+        bin_dir = os.path.join(windows_dir, "bin")
+        self.qozcal = os.path.join(device_dir or windows_dir, "bin", "qozcal.exe")
+        self.listen = os.path.join(bin_dir, "qozcal-listen.exe")
+        self.dbgcap = os.path.join(bin_dir, "qozcal-dbgcap.exe")
+        self.probe = os.path.join(bin_dir, "qozcal-gaps-probe.exe")
+        self.standin = os.path.join(bin_dir, "coredll.dll") if device_dir else None
+        self.programs = tuple(p for p in (self.qozcal, self.listen, self.dbgcap, self.probe,
+                                          self.standin) if p)
+
+    def place_device_program(self, folder):
+        """Copies the device's qozcal.exe and the stand-in into folder, where
+        the executable finds its coredll.dll, and runs it from there."""
+        if self.standin is None:
+            return
+        os.makedirs(folder)
+        for program in (self.qozcal, self.standin):
+            shutil.copy(program, folder)
+        self.qozcal = os.path.join(folder, "qozcal.exe")
 
     def missing(self):
         return [p for p in self.programs if not os.path.isfile(p)]
@@ -171,7 +190,7 @@ def run_session(builds, wine_arch, loader, work_dir, replays, simulated, report,
 
 def main(argv):
     args = parse_arguments(argv)
-    builds = Builds(args.windows_dir)
+    builds = Builds(args.windows_dir, args.device_dir)
     missing = builds.missing()
     if missing:
         print(f"the build in {args.windows_dir} is missing " + ", ".join(missing) +
@@ -199,7 +218,8 @@ def main(argv):
     try:
         loader = find_loader(wine_arch, args.wine_loader)
     except CannotRun32Bit as error:
-        return not_checked(f"the {args.machine} Windows build not run under Wine",
+        build = "device build, through the coredll stand-in," if args.device_dir else "Windows build"
+        return not_checked(f"the {args.machine} {build} not run under Wine",
                            f"this machine cannot execute 32-bit programs ({error})")
     except SessionError as error:
         print(f"Wine cannot be used: {error}")
@@ -209,6 +229,7 @@ def main(argv):
     os.makedirs(work_dir, exist_ok=True)
     report = wine_checks.Report()
     try:
+        builds.place_device_program(os.path.join(work_dir, "device"))
         simulated = run_simulator(args.simulator, args.source_dir,
                                   os.path.join(work_dir, "simulator"))
         run_session(builds, wine_arch, loader, work_dir, replays, simulated, report,
