@@ -17,7 +17,10 @@ int InitMainWindow(HINSTANCE instance, int showCommand) {
     if (window == NULL) return 0;
     CreateToolButtons(window, appInstance);
 
-    LayOutTargets((float)GetSystemMetrics(SM_CXSCREEN), (float)GetSystemMetrics(SM_CYSCREEN));
+    // The width first, then the height.
+    float width = (float)GetSystemMetrics(SM_CXSCREEN);
+    float height = (float)GetSystemMetrics(SM_CYSCREEN);
+    LayOutTargets(width, height);
     ShowWindow(window, showCommand);
     UpdateWindow(window);
     return 1;

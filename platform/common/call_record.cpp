@@ -52,9 +52,7 @@ CallArgument Pointer(const void* pointer) { return Written(pointer ? "ptr" : "0"
 
 CallArgument Literal(std::string_view text) { return Written(std::string(text)); }
 
-CallArgument Text(const char16_t* text) {
-    return Written(text ? Quoted(Utf16ToUtf8(text)) : "0");
-}
+CallArgument Text(const char16_t* text) { return Written(text ? Quoted(Utf16ToUtf8(text)) : "0"); }
 
 CallArgument TextBytes(const void* data, uint32_t size) {
     if (data == nullptr) return Written("0");

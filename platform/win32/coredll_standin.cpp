@@ -5,11 +5,21 @@
 // device's qozcal.exe runs, unchanged, on desktop Windows and under Wine.
 // coredll-standin.def (made from platform/device/coredll.def) exports each
 // Core_NAME below as NAME.
+#include <string>
+
+#include "platform/common/call_lines.h"
 #include "platform/common/wide_format.h"
 #include "platform/win32/call_recording.h"
 #include "platform/win32/device_calls.h"
 
 #define CORE extern "C" __cdecl
+
+// Records the call as platform/common/call_lines.h writes it, while a record
+// is being kept.
+#define RECORD(call, ...)                                                                  \
+    do {                                                                                   \
+        if (qoz::CallRecord* record = Recording()) qoz::calls::call(*record, __VA_ARGS__); \
+    } while (0)
 
 namespace {
 
@@ -45,15 +55,14 @@ bool topLevelShown = false;
 }  // namespace
 
 CORE HDC Core_BeginPaint(HWND window, PAINTSTRUCT* paint) {
-    RecordCall("BeginPaint", {Handle(window), Pointer(paint)});
+    RECORD(BeginPaint, window, paint);
     return BeginPaint(window, paint);
 }
 
 CORE HANDLE Core_CreateEventW(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState,
                               LPCWSTR name) {
     HANDLE event = CreateEventW(security, manualReset, initialState, name);
-    RecordCall("CreateEventW",
-               {Pointer(security), Number(manualReset), Number(initialState), Text(name)}, event);
+    RECORD(CreateEventW, security, manualReset, initialState, name, event);
     return event;
 }
 
@@ -62,31 +71,27 @@ CORE HWND Core_CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowN
                                HINSTANCE instance, LPVOID param) {
     HWND window = DeviceCreateWindowExW(exStyle, className, windowName, style, x, y, width, height,
                                         parent, menu, ExecutableModule(), param);
-    RecordCall("CreateWindowExW",
-               {Hex(exStyle), Text(className), Text(windowName), Hex(style), Number(x), Number(y),
-                Number(width), Number(height), Handle(parent), Handle(menu), Handle(instance),
-                Pointer(param)},
-               window);
+    RECORD(CreateWindowExW, exStyle, className, windowName, style, x, y, width, height, parent,
+           menu, instance, param, window);
     return window;
 }
 
 CORE LRESULT Core_DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    RecordMessageTraffic("DefWindowProcW", {Handle(window)});
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
 CORE LRESULT Core_DispatchMessageW(const MSG* message) {
-    RecordMessageTraffic("DispatchMessageW", {Pointer(message)});
+    RECORD(DispatchMessageW, message);
     return DispatchMessageW(message);
 }
 
 CORE BOOL Core_EndPaint(HWND window, const PAINTSTRUCT* paint) {
-    RecordMessageTraffic("EndPaint", {Handle(window), Pointer(paint)});
+    RECORD(EndPaint, window, paint);
     return EndPaint(window, paint);
 }
 
 CORE BOOL Core_EventModify(HANDLE event, DWORD action) {
-    RecordCall("EventModify", {Handle(event), Number(action)});
+    RECORD(EventModify, event, action);
     return EventModify(event, action);
 }
 
@@ -98,55 +103,58 @@ CORE void Core_ExitThread(DWORD exitCode) {
 }
 
 CORE BOOL Core_GetMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax) {
-    RecordMessageTraffic("GetMessageW",
-                         {Pointer(message), Handle(window), Number(filterMin), Number(filterMax)});
+    RECORD(GetMessageW, message, window, filterMin, filterMax);
     return GetMessageW(message, window, filterMin, filterMax);
 }
 
 CORE HGDIOBJ Core_GetStockObject(int index) {
     HGDIOBJ object = GetStockObject(index);
-    RecordCall("GetStockObject", {Number(index)}, object);
+    RECORD(GetStockObject, index, object);
     return object;
 }
 
 CORE int Core_GetSystemMetrics(int index) {
-    RecordCall("GetSystemMetrics", {Number(index)});
+    RECORD(GetSystemMetrics, index);
     return GetSystemMetrics(index);
 }
 
 CORE BOOL Core_InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
-    RecordMessageTraffic("InvalidateRect", {Handle(window), Rectangle(rect), Number(erase)});
+    RECORD(InvalidateRect, window, rect, erase);
     return InvalidateRect(window, rect, erase);
 }
 
 CORE HACCEL Core_LoadAcceleratorsW(HINSTANCE instance, LPCWSTR tableName) {
     HACCEL table = LoadAcceleratorsW(ExecutableModule(), tableName);
-    RecordCall("LoadAcceleratorsW", {Handle(instance), Text(tableName)}, table);
+    RECORD(LoadAcceleratorsW, instance, tableName, table);
     return table;
 }
 
 CORE void Core_NKDbgPrintfW(LPCWSTR format, ...) {
     va_list args;
-    va_start(args, format);
-    RecordFormatted("NKDbgPrintfW", format, args);
-    va_end(args);
+    if (Recording() != NULL) {
+        std::wstring text;
+        va_start(args, format);
+        qoz::AppendFormatted(text, format, args);
+        va_end(args);
+        RECORD(NKDbgPrintfW, text.c_str());
+    }
     va_start(args, format);
     DeviceDebugPrint(format, args);
     va_end(args);
 }
 
 CORE BOOL Core_Polyline(HDC deviceContext, const POINT* points, int count) {
-    RecordMessageTraffic("Polyline", {Handle(deviceContext), Points(points, count)});
+    RECORD(Polyline, deviceContext, points, count);
     return Polyline(deviceContext, points, count);
 }
 
 CORE void Core_PostQuitMessage(int exitCode) {
-    RecordCall("PostQuitMessage", {Number(exitCode)});
+    RECORD(PostQuitMessage, exitCode);
     PostQuitMessage(exitCode);
 }
 
 CORE LONG Core_RegCloseKey(HKEY key) {
-    RecordCall("RegCloseKey", {Handle(key)});
+    RECORD(RegCloseKey, key);
     return RegCloseKey(key);
 }
 
@@ -155,42 +163,32 @@ CORE LONG Core_RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR 
                                PHKEY result, LPDWORD disposition) {
     LONG status = DeviceRegCreateKeyExW(key, subKey, reserved, keyClass, options, access, security,
                                         result, disposition);
-    RecordCall("RegCreateKeyExW",
-               {Handle(key), Text(subKey), Number(reserved), Text(keyClass), Number(options),
-                Hex(access), Pointer(security), Pointer(result), Pointer(disposition)},
-               status == ERROR_SUCCESS ? *result : NULL);
+    RECORD(RegCreateKeyExW, key, subKey, reserved, keyClass, options, access, security, result,
+           disposition, status == ERROR_SUCCESS ? *result : NULL);
     return status;
 }
 
 CORE LONG Core_RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result) {
     LONG status = RegOpenKeyExW(key, subKey, options, access, result);
-    RecordCall("RegOpenKeyExW",
-               {Handle(key), Text(subKey), Number(options), Hex(access), Pointer(result)},
-               status == ERROR_SUCCESS ? *result : NULL);
+    RECORD(RegOpenKeyExW, key, subKey, options, access, result,
+           status == ERROR_SUCCESS ? *result : NULL);
     return status;
 }
 
 CORE LONG Core_RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
                                 LPDWORD size) {
-    RecordCall("RegQueryValueExW", {Handle(key), Text(name), Pointer(reserved), Pointer(type),
-                                    Pointer(data), Pointer(size)});
+    RECORD(RegQueryValueExW, key, name, reserved, type, data, size);
     return RegQueryValueExW(key, name, reserved, type, data, size);
 }
 
 CORE LONG Core_RegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data,
                               DWORD size) {
-    RecordCall("RegSetValueExW", {Handle(key), Text(name), Number(reserved), Number(type),
-                                  TextBytes(data, size), Number(size)});
+    RECORD(RegSetValueExW, key, name, reserved, type, data, size);
     return DeviceRegSetValueExW(key, name, reserved, type, data, size);
 }
 
 CORE ATOM Core_RegisterClassW(const WNDCLASSW* windowClass) {
-    RecordCall("RegisterClassW",
-               {Hex(windowClass->style), Handle(reinterpret_cast<const void*>(windowClass->lpfnWndProc)),
-                Number(windowClass->cbClsExtra), Number(windowClass->cbWndExtra),
-                Handle(windowClass->hInstance), Handle(windowClass->hIcon),
-                Handle(windowClass->hCursor), Handle(windowClass->hbrBackground),
-                Text(windowClass->lpszMenuName), Text(windowClass->lpszClassName)});
+    RECORD(RegisterClassW, windowClass);
     WNDCLASSW desktopClass = *windowClass;
     desktopClass.hInstance = ExecutableModule();
     desktopClass.lpfnWndProc = DeviceProcedureCaller;
@@ -205,14 +203,13 @@ CORE ATOM Core_RegisterClassW(const WNDCLASSW* windowClass) {
 }
 
 CORE LRESULT Core_SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    RecordCall("SendMessageW", {Handle(window), Hex(message), Number(wParam), Number(lParam)});
+    RECORD(SendMessageW, window, message, wParam, lParam);
     return SendMessageW(window, message, wParam, lParam);
 }
 
 CORE BOOL Core_SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height,
                             UINT flags) {
-    RecordCall("SetWindowPos", {Handle(window), Handle(insertAfter), Number(x), Number(y),
-                                Number(width), Number(height), Hex(flags)});
+    RECORD(SetWindowPos, window, insertAfter, x, y, width, height, flags);
     return SetWindowPos(window, insertAfter, x, y, width, height, flags);
 }
 
@@ -221,34 +218,32 @@ CORE BOOL Core_ShowWindow(HWND window, int showCommand) {
         topLevelShown = true;
         showCommand = SW_SHOW;
     }
-    RecordCall("ShowWindow", {Handle(window), Number(showCommand)});
+    RECORD(ShowWindow, window, showCommand);
     return ShowWindow(window, showCommand);
 }
 
 CORE void Core_Sleep(DWORD milliseconds) {
-    RecordCall("Sleep", {Number(milliseconds)});
+    RECORD(Sleep, milliseconds);
     Sleep(milliseconds);
 }
 
 CORE int Core_TranslateAcceleratorW(HWND window, HACCEL table, MSG* message) {
-    RecordMessageTraffic("TranslateAcceleratorW",
-                         {window == message->hwnd ? Literal("message.hwnd") : Handle(window),
-                          Handle(table), Pointer(message)});
+    RECORD(TranslateAcceleratorW, window, table, message);
     return TranslateAcceleratorW(window, table, message);
 }
 
 CORE BOOL Core_TranslateMessage(const MSG* message) {
-    RecordMessageTraffic("TranslateMessage", {Pointer(message)});
+    RECORD(TranslateMessage, message);
     return TranslateMessage(message);
 }
 
 CORE BOOL Core_UpdateWindow(HWND window) {
-    RecordCall("UpdateWindow", {Handle(window)});
+    RECORD(UpdateWindow, window);
     return UpdateWindow(window);
 }
 
 CORE size_t Core_wcslen(LPCWSTR text) {
-    RecordCall("wcslen", {Text(text)});
+    RECORD(wcslen, text);
     return wcslen(text);
 }
 
@@ -257,6 +252,6 @@ CORE int Core_wsprintfW(LPWSTR buffer, LPCWSTR format, ...) {
     va_start(args, format);
     int count = qoz::FormatIntoWsprintfBuffer(buffer, format, args);
     va_end(args);
-    RecordCall("wsprintfW", {Pointer(buffer), Text(format), Text(buffer)});
+    RECORD(wsprintfW, buffer, format);
     return count;
 }

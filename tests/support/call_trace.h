@@ -23,3 +23,7 @@ void FailCallsStartingWith(const std::string& prefix);
 
 // Registry keys opened or created since ClearCallTrace and not yet closed.
 int RegistryKeysLeftOpen();
+
+// Every call since ClearCallTrace with all its arguments, as the coredll
+// stand-in records the device's executable (platform/common/call_record.h).
+std::string CallRecordText();

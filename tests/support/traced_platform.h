@@ -1,6 +1,7 @@
 // Included first into each of the program's files in its traced build (see
-// CMakeLists.txt): the platform calls named here go through the call trace
-// (call_trace.cpp), which records each one and passes it on unchanged.
+// CMakeLists.txt): every platform call the program makes but DefWindowProcW
+// goes through the call trace (call_trace.cpp), which records each one and
+// passes it on unchanged.
 #pragma once
 
 #include "platform/platform.h"
@@ -27,6 +28,21 @@ LONG TracedRegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD typ
                           DWORD size);
 LONG TracedRegCloseKey(HKEY key);
 void TracedNKDbgPrintfW(LPCWSTR format, ...);
+BOOL TracedInvalidateRect(HWND window, const RECT* rect, BOOL erase);
+LRESULT TracedSendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void TracedPostQuitMessage(int exitCode);
+BOOL TracedTranslateMessage(const MSG* message);
+LRESULT TracedDispatchMessageW(const MSG* message);
+HACCEL TracedLoadAcceleratorsW(HINSTANCE instance, LPCWSTR tableName);
+int TracedTranslateAcceleratorW(HWND window, HACCEL table, MSG* message);
+BOOL TracedEndPaint(HWND window, const PAINTSTRUCT* paint);
+BOOL TracedPolyline(HDC deviceContext, const POINT* points, int count);
+HGDIOBJ TracedGetStockObject(int index);
+LONG TracedRegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type,
+                            LPBYTE data, LPDWORD size);
+void TracedSleep(DWORD milliseconds);
+int TracedWsprintfW(LPWSTR buffer, LPCWSTR format, ...);
+size_t TracedWcslen(LPCWSTR text);
 
 #define RegisterClassW TracedRegisterClassW
 #define CreateWindowExW TracedCreateWindowExW
@@ -43,3 +59,17 @@ void TracedNKDbgPrintfW(LPCWSTR format, ...);
 #define RegSetValueExW TracedRegSetValueExW
 #define RegCloseKey TracedRegCloseKey
 #define NKDbgPrintfW TracedNKDbgPrintfW
+#define InvalidateRect TracedInvalidateRect
+#define SendMessageW TracedSendMessageW
+#define PostQuitMessage TracedPostQuitMessage
+#define TranslateMessage TracedTranslateMessage
+#define DispatchMessageW TracedDispatchMessageW
+#define LoadAcceleratorsW TracedLoadAcceleratorsW
+#define TranslateAcceleratorW TracedTranslateAcceleratorW
+#define EndPaint TracedEndPaint
+#define Polyline TracedPolyline
+#define GetStockObject TracedGetStockObject
+#define RegQueryValueExW TracedRegQueryValueExW
+#define Sleep TracedSleep
+#define wsprintfW TracedWsprintfW
+#define wcslen TracedWcslen

@@ -40,6 +40,9 @@ TALL_SCRIPTS = ["examples/demo.pen", "tests/wine/known-fit.pen", "tests/wine/sub
                 "examples/key-restart.pen", "examples/erase.pen", "examples/pad.pen",
                 "examples/exit.pen", "tests/scenarios/exit-button.pen"]
 WIDE_SCRIPTS = ["tests/wine/wide-screen.pen"]
+# Through the coredll stand-in, the platform calls of this calibration are
+# recorded with every argument and must be the host's own (device_calls_test).
+RECORDED_CALLS = {"examples/calibration.pen": "tests/wine/calibration-calls.txt"}
 TALL_SCREEN = (240, 320)
 WIDE_SCREEN = (320, 240)
 
@@ -162,7 +165,8 @@ def hangul_font_family():
     return family if family and korean.stdout.strip() else None
 
 
-def run_session(builds, wine_arch, loader, work_dir, replays, simulated, report, font_family):
+def run_session(builds, wine_arch, loader, work_dir, replays, simulated, report, font_family,
+                source_dir):
     prefix = os.path.join(work_dir, "prefix")
     log_path = os.path.join(work_dir, "wine.log")
     first = True
@@ -179,8 +183,10 @@ def run_session(builds, wine_arch, loader, work_dir, replays, simulated, report,
                 print(f"replaying {script} on a {screen[0]}x{screen[1]} screen ...", flush=True)
                 wine_dir = os.path.join(work_dir, "wine", run_name(script))
                 os.makedirs(wine_dir)
-                runner = wine_checks.ScriptRun(session, builds, script, replays[script],
-                                               simulated[script], wine_dir, first, report)
+                recorded = RECORDED_CALLS.get(script) if builds.standin else None
+                runner = wine_checks.ScriptRun(
+                    session, builds, script, replays[script], simulated[script], wine_dir, first,
+                    report, recorded and os.path.join(source_dir, recorded))
                 runner.run()
                 first = False
             session.stop_server()
@@ -233,7 +239,7 @@ def main(argv):
         simulated = run_simulator(args.simulator, args.source_dir,
                                   os.path.join(work_dir, "simulator"))
         run_session(builds, wine_arch, loader, work_dir, replays, simulated, report,
-                    font_family)
+                    font_family, args.source_dir)
     except (SessionError, subprocess.TimeoutExpired) as error:
         report.fail(f"the run could not go on: {error}")
     finally:

@@ -2,6 +2,7 @@
 comparing what it did with the simulator's run of the same script."""
 
 import collections
+import difflib
 import os
 import re
 import subprocess
@@ -223,7 +224,11 @@ def compare_shot(wine, simulated, calibrating, buttons_shown, hover_drawn, focus
 class ScriptRun:
     """One start of qozcal.exe driven by one script."""
 
-    def __init__(self, session, builds, script, replay, simulated, wine_dir, first_start, report):
+    def __init__(self, session, builds, script, replay, simulated, wine_dir, first_start, report,
+                 recorded_calls=None):
+        """recorded_calls: the record of every platform call the program
+        must make (the coredll stand-in keeps one), or None."""
+        self.recorded_calls = recorded_calls
         self.session = session
         self.builds = builds
         self.script = script
@@ -260,8 +265,9 @@ class ScriptRun:
 
     def start_program(self):
         self.session.xdotool("mousemove", 0, 0)   # on the border: no window gets a move
+        recording = {"QOZCAL_CALL_RECORD": "calls.txt"} if self.recorded_calls else None
         program = self.session.start([self.builds.dbgcap, "debug.txt", self.builds.qozcal],
-                                     self.dir)
+                                     self.dir, environment=recording)
         window = self.session.find_window(WINDOW_NAME, timeout_s=60)
         if window is None:
             program.kill()
@@ -314,6 +320,7 @@ class ScriptRun:
             if program.poll() is None:
                 program.kill()
         self.check_debug_lines()
+        self.check_recorded_calls()
         settings = wine_settings(self.session, self.dir)
         self.check_settings(settings)
         self.check_stored_sizes(settings)
@@ -413,6 +420,18 @@ class ScriptRun:
                        "a start with the settings key present wrote seed lines")
         self.check(captured.count(COMPLETION_LINE) == self.replay.events.count("CALENDEVENT"),
                    "the completion line does not appear once per calibration")
+
+    def check_recorded_calls(self):
+        if not self.recorded_calls:
+            return
+        made = read_file(os.path.join(self.dir, "calls.txt"))
+        expected = read_file(self.recorded_calls)
+        self.check(made == expected,
+                   f"the calls the program made, as the coredll stand-in recorded them, are not "
+                   f"those of {self.recorded_calls}:\n"
+                   + "".join(difflib.unified_diff(expected.decode().splitlines(True),
+                                                  made.decode().splitlines(True), "expected",
+                                                  "made")))
 
     def check_settings(self, settings):
         self.check(settings == self.simulated.settings,

@@ -178,9 +178,11 @@ class WineSession:
                            timeout=60)
         self.wait_for_server()
 
-    def start(self, arguments, cwd, stdout=subprocess.DEVNULL):
-        """Starts a Windows program; a Popen. Its standard error is dropped."""
-        return subprocess.Popen([self.wine] + arguments, cwd=cwd, env=self.env, stdout=stdout,
+    def start(self, arguments, cwd, stdout=subprocess.DEVNULL, environment=None):
+        """Starts a Windows program, with environment's variables added; a
+        Popen. Its standard error is dropped."""
+        return subprocess.Popen([self.wine] + arguments, cwd=cwd,
+                                env=dict(self.env, **(environment or {})), stdout=stdout,
                                 stderr=subprocess.DEVNULL)
 
     def run(self, arguments, cwd, timeout_s=60):
