@@ -15,3 +15,12 @@ execute_process(COMMAND "${CMAKE_COMMAND}" --build "${BUILD_DIR}" --parallel
 if(NOT built EQUAL 0)
   message(FATAL_ERROR "building the ${PRESET} preset in ${BUILD_DIR} failed")
 endif()
+
+# The device's package, as a maintainer makes it.
+if(PRESET STREQUAL "wince")
+  execute_process(COMMAND "${CMAKE_CPACK_COMMAND}" --config CPackConfig.cmake
+                  WORKING_DIRECTORY "${BUILD_DIR}" RESULT_VARIABLE packaged)
+  if(NOT packaged EQUAL 0)
+    message(FATAL_ERROR "packaging the wince preset in ${BUILD_DIR} failed")
+  endif()
+endif()

@@ -8,12 +8,13 @@
       Every EXE (or DLL) has a version resource of the project's version V.
   check_executables.py imports EXE...
       each EXE imports only DLLs of the system itself, no mingw runtime.
-  check_executables.py device --def DEF EXE...
+  check_executables.py device --def DEF [--zip ZIP] EXE...
       each EXE is an image the device's loader takes: PE32 for i386 (or, for
       the x86_64 test vehicle, PE32+), subsystem Windows CE GUI (9) version
       5.0, based at 0x10000 with its relocations, no desktop-only DLL
       characteristics, its entry point in code; and it imports from
-      coredll.dll only, by name, exactly the exports DEF lists.
+      coredll.dll only, by name, exactly the exports DEF lists. ZIP, the
+      device's package, holds qozcal.exe, LICENSE and DEVICE.md.
 
 Prints one line per finding and exits with 1 if anything is wrong.
 """
@@ -25,6 +26,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import zipfile
 
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "msvcrt.dll"}
 ICON_GROUP, KOREAN = "107", "1042"
@@ -154,6 +156,11 @@ def imports_by_dll(exe):
 
 
 def check_device(args, problems):
+    if args.zip:
+        with zipfile.ZipFile(args.zip) as package:
+            names = sorted(package.namelist())
+        if names != ["DEVICE.md", "LICENSE", "qozcal.exe"]:
+            problems.append(f"{args.zip} holds {names}")
     with open(args.definitions) as definitions:
         names = [line.strip() for line in definitions
                  if line.strip() and not line.startswith((";", "LIBRARY", "EXPORTS"))]
@@ -191,9 +198,9 @@ def parse_arguments(argv):
     if not argv or argv[0] not in ("resources", "imports", "device"):
         raise SystemExit(__doc__)
     args.mode, rest = argv[0], argv[1:]
-    args.icon_script = args.icon = args.version = args.definitions = None
+    args.icon_script = args.icon = args.version = args.definitions = args.zip = None
     options = {"--icon-script": "icon_script", "--icon": "icon", "--version": "version",
-               "--def": "definitions"}
+               "--def": "definitions", "--zip": "zip"}
     while rest and rest[0] in options:
         setattr(args, options[rest[0]], rest[1])
         rest = rest[2:]
