@@ -193,6 +193,10 @@ QOZ_SYSTEM_CALL BOOL WINAPI EventModify(HANDLE event, DWORD action);
 #define PulseEvent(event) EventModify((event), EVENT_PULSE)
 #define ResetEvent(event) EventModify((event), EVENT_RESET)
 QOZ_SYSTEM_CALL DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+#define MAXIMUM_WAIT_OBJECTS 64
+// Any one of the events (waitAll FALSE), as on the device.
+QOZ_SYSTEM_CALL DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE* handles,
+                                                    BOOL waitAll, DWORD milliseconds);
 QOZ_SYSTEM_CALL BOOL WINAPI CloseHandle(HANDLE handle);
 
 // ---- Debug output, formatting, text, time -----------------------------------

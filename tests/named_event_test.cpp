@@ -92,6 +92,28 @@ TEST_F(NamedEvent, AutoResetSignalWithNobodyWaitingIsConsumedByTheNextWait) {
     CloseHandle(event);
 }
 
+// ---- Any one of several -------------------------------------------------------
+
+TEST_F(NamedEvent, AWaitOnSeveralTakesTheOneSetAndLeavesTheOthersSignal) {
+    HANDLE events[] = {OpenEvent(u"CALSTARTEVENT"), OpenEvent(u"CALENDEVENT")};
+    EXPECT_EQ(WaitForMultipleObjects(2, events, FALSE, 0), WAIT_TIMEOUT);
+    SetEvent(events[1]);
+    EXPECT_EQ(WaitForMultipleObjects(2, events, FALSE, 0), WAIT_OBJECT_0 + 1);
+    SetEvent(events[1]);
+    SetEvent(events[0]);
+    EXPECT_EQ(WaitForMultipleObjects(2, events, FALSE, 0), WAIT_OBJECT_0);  // the first listed
+    EXPECT_EQ(WaitForMultipleObjects(2, events, FALSE, 0), WAIT_OBJECT_0 + 1);
+    std::thread setter([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        SetEvent(events[1]);
+    });
+    EXPECT_EQ(WaitForMultipleObjects(2, events, FALSE, 10000), WAIT_OBJECT_0 + 1);
+    setter.join();
+    EXPECT_EQ(WaitForSingleObject(events[0], 0), WAIT_TIMEOUT) << "the other wait was left";
+    EXPECT_EQ(WaitForMultipleObjects(2, events, TRUE, 0), WAIT_FAILED) << "all at once";
+    for (HANDLE event : events) CloseHandle(event);
+}
+
 TEST_F(NamedEvent, NoSetIsLostOrTakenTwiceWhileShortWaitsTimeOutAroundIt) {
     // A thread waits again and again for 1 ms; the sets land at every moment
     // of its waits, also just as one times out. Each set is taken by exactly

@@ -87,7 +87,7 @@ TEST(LockedEvents, TheListenerKeepsItsTimeoutAndOtherwiseSaysWhatIsWrong) {
     EXPECT_EQ(patient.Finish(), 1);
     EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(20));
     EXPECT_EQ(patient.Errors(),
-              "qozcal: event CALSTARTEVENT (" + EventFile(u"CALSTARTEVENT") +
+              "qozcal-listen: event CALSTARTEVENT (" + EventFile(u"CALSTARTEVENT") +
                   ") cannot be used: another process has kept it locked for more than 2 s\n"
                   "qozcal-listen: cannot open event CALSTARTEVENT (error 1460)\n");
 

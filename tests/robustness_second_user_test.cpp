@@ -113,18 +113,18 @@ TEST_F(SecondUserAttack, AnEventFolderSquattedInASharedRuntimeFolderIsRefusedAnd
             },
             true);
         ASSERT_TRUE(squatter.acted());
-        std::string refused = "qozcal: cannot use the event folder " + folder.string() +
+        std::string refused = "cannot use the event folder " + folder.string() +
                               ": it belongs to user 65534; named events are not available\n";
 
         Listener listener(scratch, {"--count", "2", "--timeout", "30000"});
         EXPECT_EQ(listener.Finish(10s), 1);
         EXPECT_EQ(listener.Errors(),
-                  refused +
+                  "qozcal-listen: " + refused +
                       "qozcal-listen: cannot open event CALSTARTEVENT (error 5)\n"
                       "qozcal-listen: cannot open event CALENDEVENT (error 5)\n");
         ChildResult run = Calibrate();
         EXPECT_EQ(run.status, 0);
-        EXPECT_EQ(run.error, refused);
+        EXPECT_EQ(run.error, "qozcal: " + refused);
         EXPECT_EQ(SettingsText(scratch, "ScaleX"), "0.99999");
         EXPECT_NE(scratch.debugLog().find(completionLine), std::string::npos);
         fs::remove_all(folder);

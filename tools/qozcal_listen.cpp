@@ -2,6 +2,7 @@
 // calibration events, prints a line for each one it sees and, after the end
 // event, the four settings the calibration has written; or it prints the
 // stored settings as a .reg snippet a device image can take.
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -25,6 +26,7 @@
 #include <sys/stat.h>
 
 #include "platform/host/advapi32/registry_location.h"
+#include "platform/host/posix/problem_report.h"
 #include "platform/host/posix/quit_signals.h"
 #include "platform/host/posix/standard_descriptors.h"
 #endif
@@ -33,10 +35,6 @@ namespace {
 
 using qoz::listen::CommandLine;
 using qoz::listen::Options;
-
-// Each event is waited on this long in turn; an automatic-reset event stays
-// signalled until the next wait, so nothing set meanwhile is lost.
-constexpr DWORD kPollMs = 20;
 
 void PrintLine(const std::string& line) {
     std::fputs(line.c_str(), stdout);
@@ -168,16 +166,6 @@ int PrintRegSnippet() {
     return status;
 }
 
-// WAIT_OBJECT_0 when the event was signalled within waitMs and is now taken,
-// WAIT_TIMEOUT when not, WAIT_FAILED (and a message) when the wait failed.
-DWORD TakeEvent(HANDLE event, const char* name, DWORD waitMs) {
-    DWORD result = WaitForSingleObject(event, waitMs);
-    if (result == WAIT_FAILED)
-        std::fprintf(stderr, "qozcal-listen: waiting for %s failed (error %lu)\n", name,
-                     static_cast<unsigned long>(GetLastError()));
-    return result;
-}
-
 bool QuitAsked() {
 #if defined(_WIN32)
     return false;
@@ -186,47 +174,38 @@ bool QuitAsked() {
 #endif
 }
 
+// Waits on both events at once and prints each as it is set; the end event
+// is followed by the settings it announces.
 int Listen(const Options& options, HANDLE startEvent, HANDLE endEvent) {
     using Clock = std::chrono::steady_clock;
-    const Clock::time_point began = Clock::now();
-    const char kStart[] = "CALSTARTEVENT";
-    const char kEnd[] = "CALENDEVENT";
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(options.timeoutMs);
+    const HANDLE events[] = {startEvent, endEvent};
     long seen = 0;
-    auto remaining = [&] { return options.count < 0 ? 2 : options.count - seen; };
-    while (remaining() > 0 && !QuitAsked()) {
-        DWORD start = TakeEvent(startEvent, kStart, kPollMs);
-        if (start == WAIT_FAILED) return 1;
-        if (start == WAIT_OBJECT_0) {
-            PrintLine(kStart);
-            ++seen;
-            if (remaining() <= 0) break;
+    while ((options.count < 0 || seen < options.count) && !QuitAsked()) {
+        DWORD wait = INFINITE;
+        if (options.timeoutMs >= 0) {
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            wait = static_cast<DWORD>(std::max<long long>(0, left.count()));
         }
-        DWORD end = TakeEvent(endEvent, kEnd, kPollMs);
-        if (end == WAIT_FAILED) return 1;
-        if (end == WAIT_OBJECT_0) {
-            // Both can come while the start is not being watched. A
-            // calibration starts before it ends, so a start already pending
-            // when the end arrives is the earlier of the two.
-            if (remaining() > 1) {
-                DWORD earlier = TakeEvent(startEvent, kStart, 0);
-                if (earlier == WAIT_FAILED) return 1;
-                if (earlier == WAIT_OBJECT_0) {
-                    PrintLine(kStart);
-                    ++seen;
-                }
-            }
-            PrintLine(kEnd);
+        DWORD result = WaitForMultipleObjects(2, events, FALSE, wait);
+        if (result == WAIT_OBJECT_0) {
+            PrintLine("CALSTARTEVENT");
+        } else if (result == WAIT_OBJECT_0 + 1) {
+            PrintLine("CALENDEVENT");
             PrintSettings();
-            ++seen;
-        }
-        if (options.timeoutMs >= 0 && remaining() > 0 &&
-            Clock::now() - began >= std::chrono::milliseconds(options.timeoutMs)) {
+        } else if (result == WAIT_TIMEOUT) {
+            if (QuitAsked() || wait == INFINITE || wait > 0) continue;
             std::string counted = std::to_string(seen);
             if (options.count >= 0) counted += " of " + std::to_string(options.count);
             std::fprintf(stderr, "qozcal-listen: timed out after %ld ms with %s events seen\n",
                          options.timeoutMs, counted.c_str());
             return 1;
+        } else {
+            std::fprintf(stderr, "qozcal-listen: waiting for the events failed (error %lu)\n",
+                         static_cast<unsigned long>(GetLastError()));
+            return 1;
         }
+        ++seen;
     }
     return 0;
 }
@@ -278,7 +257,8 @@ bool UseSettingsFile(const std::optional<std::string>& path) {
                stderr);
     return false;
 #else
-    return setenv("QOZCAL_REGISTRY", path->c_str(), 1) == 0;
+    qoz::host::UseSettingsFile(*path);
+    return true;
 #endif
 }
 
@@ -344,6 +324,7 @@ int main(int argc, char** argv) {
 #if !defined(_WIN32)
     if (!qoz::host::OpenStandardDescriptors()) return 2;
     qoz::host::CatchQuitSignals();
+    qoz::host::NameTheReporter("qozcal-listen");
 #endif
     CommandLine commandLine = qoz::listen::ReadCommandLine(argc, argv);
     switch (commandLine.action) {

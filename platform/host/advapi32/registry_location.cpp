@@ -23,9 +23,17 @@ std::string RealFolder(const std::string& folder) {
     return resolved;
 }
 
+std::string& NamedFile() {
+    static std::string path;
+    return path;
+}
+
 }  // namespace
 
+void UseSettingsFile(const std::string& path) { NamedFile() = path; }
+
 RegistryLocation FindRegistryFile() {
+    if (!NamedFile().empty()) return {NamedFile(), {}};
     const char* named = std::getenv("QOZCAL_REGISTRY");
     if (named && *named) return {named, {}};
     std::string state = StateHome();

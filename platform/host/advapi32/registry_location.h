@@ -12,9 +12,13 @@ struct RegistryLocation {
     std::string defaultFolder;
 };
 
-// QOZCAL_REGISTRY if set and non-empty, else $XDG_STATE_HOME/qozcal/registry.reg
-// (an absolute XDG_STATE_HOME only), else ~/.local/state/qozcal/registry.reg.
-// The environment is read at each call.
+// The file a program's command line names (--registry), used as given; an
+// empty path gives the default back.
+void UseSettingsFile(const std::string& path);
+
+// The file UseSettingsFile named, else the user's default: QOZCAL_REGISTRY if
+// set and non-empty, else $XDG_STATE_HOME/qozcal/registry.reg (an absolute
+// XDG_STATE_HOME only), else ~/.local/state/qozcal/registry.reg.
 RegistryLocation FindRegistryFile();
 std::string RegistryFilePath();
 

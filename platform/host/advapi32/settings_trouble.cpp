@@ -27,8 +27,8 @@ void ReportSettingsProblem(const std::string& message) {
 void ReportUnstoredSettings() {
     std::lock_guard<std::mutex> lock(mutex);
     if (firstProblem.empty()) return;
-    WriteQuietly(STDERR_FILENO,
-                 "qozcal: the settings of this run were not all stored: " + firstProblem + "\n");
+    WriteQuietly(STDERR_FILENO, ReporterName() + ": the settings of this run were not all stored: " +
+                                    firstProblem + "\n");
 }
 
 }  // namespace qoz::host

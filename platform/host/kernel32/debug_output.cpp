@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/host/kernel32/debug_output.h"
+
 #include "platform/common/utf16.h"
 #include "platform/common/wide_format.h"
 #include "platform/host/posix/problem_report.h"
@@ -29,7 +31,14 @@ bool AppendToLog(const char* path, std::string_view line) {
     return written;
 }
 
+std::string& NamedLog() {
+    static std::string path;
+    return path;
+}
+
 }  // namespace
+
+void qoz::host::UseDebugLog(const std::string& path) { NamedLog() = path; }
 
 // NKDbgPrintfW (kernel32)
 // As on the device, the debug output never fails its caller: a line that
@@ -42,7 +51,7 @@ void NKDbgPrintfW(LPCWSTR format, ...) {
     va_end(args);
     std::string line = qoz::Utf16ToUtf8(text);
 
-    const char* logPath = getenv("QOZCAL_DEBUG_LOG");
+    const char* logPath = NamedLog().empty() ? getenv("QOZCAL_DEBUG_LOG") : NamedLog().c_str();
     if (logPath != nullptr && *logPath != 0) {
         if (AppendToLog(logPath, line)) return;
         qoz::host::ReportProblemOnce("debug log", std::string("cannot write debug log ") + logPath +

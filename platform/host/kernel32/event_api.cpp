@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "platform/host/kernel32/handle_table.h"
 #include "platform/host/kernel32/named_event.h"
@@ -149,25 +150,43 @@ BOOL EventModify(HANDLE handle, DWORD action) {
 
 // WaitForSingleObject (kernel32)
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
-    std::shared_ptr<EventObject> event = FindEvent(handle);
-    if (event == nullptr) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    return WaitForMultipleObjects(1, &handle, FALSE, milliseconds);
+}
+
+// WaitForMultipleObjects (kernel32)
+// Any one of several events, the first in the list when several are
+// signalled; waiting for all of them is not offered. A quit asked for ends
+// the wait early, as WAIT_TIMEOUT.
+DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
+                             DWORD milliseconds) {
+    if (count == 0 || count > MAXIMUM_WAIT_OBJECTS || handles == nullptr || waitAll) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return WAIT_FAILED;
     }
-    const qoz::host::EventMapping& mapping = event->mapping;
-    EventResult result = qoz::host::EventMappingIntact(mapping)
-                             ? qoz::host::WaitEventState(
-                                   *mapping.state, milliseconds, event->watch,
-                                   [&mapping] { return qoz::host::EventMappingIntact(mapping); },
-                                   mapping.party)
-                             : EventResult::Damaged;
-    switch (result) {
+    std::vector<std::shared_ptr<EventObject>> events;
+    std::vector<qoz::host::EventToWait> waits;
+    for (DWORD i = 0; i < count; ++i) {
+        events.push_back(FindEvent(handles[i]));
+        if (events.back() == nullptr) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return WAIT_FAILED;
+        }
+        const qoz::host::EventMapping& mapping = events.back()->mapping;
+        if (!qoz::host::EventMappingIntact(mapping)) {
+            SetLastError(Trouble(*events.back(), EventResult::Damaged));
+            return WAIT_FAILED;
+        }
+        waits.push_back({mapping.state, &events.back()->watch, mapping.party,
+                         [&mapping] { return qoz::host::EventMappingIntact(mapping); }});
+    }
+    size_t taken = 0;
+    switch (EventResult result = qoz::host::WaitAnyEventState(waits, milliseconds, taken)) {
         case EventResult::Signalled:
-            return WAIT_OBJECT_0;
+            return WAIT_OBJECT_0 + static_cast<DWORD>(taken);
         case EventResult::TimedOut:
             return WAIT_TIMEOUT;
         default:
-            SetLastError(Trouble(*event, result));
+            SetLastError(Trouble(*events[taken], result));
             return WAIT_FAILED;
     }
 }

@@ -9,8 +9,9 @@
 
 #include <algorithm>
 
-#include "platform/host/posix/patient_lock.h"
 #include "platform/host/kernel32/thread_identity.h"
+#include "platform/host/posix/patient_lock.h"
+#include "platform/host/posix/quit_signals.h"
 
 namespace qoz::host {
 
@@ -18,6 +19,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
+using namespace std::chrono_literals;
 
 static_assert(sizeof(std::atomic<uint32_t>) == sizeof(uint32_t));
 static_assert(std::atomic<uint32_t>::is_always_lock_free);
@@ -248,47 +250,40 @@ EventResult ModifyEventState(EventState& state, EventAction action, LockWatch& w
     return EventResult::Done;
 }
 
-EventResult WaitEventState(EventState& state, uint32_t timeoutMs, LockWatch& watch,
-                           const std::function<bool()>& intact, const EventParty& party) {
-    const bool forever = timeoutMs == UINT32_MAX;
-    const Clock::time_point deadline =
-        forever ? Clock::time_point::max() : Clock::now() + milliseconds(timeoutMs);
+namespace {
 
-    Acquired acquired = AcquireForCaller(state, watch, deadline, party);
+// Takes the event's signal, or enlists the thread as a waiter in `slot`
+// (Done) when it may wait; TimedOut when it may not, or the lock did not come
+// before the deadline.
+EventResult Enlist(const EventToWait& event, Clock::time_point deadline, bool mayWait,
+                   EventWaiter*& slot) {
+    EventState& state = *event.state;
+    Acquired acquired = AcquireForCaller(state, *event.watch, deadline, event.party);
     if (acquired != Acquired::Yes) return LockResult(acquired);
+    EventResult result = EventResult::Done;
     if (EventStateDamage(state) != nullptr) {
-        UnlockEventState(state);
-        return EventResult::Damaged;
-    }
-    if (state.signalled) {
+        result = EventResult::Damaged;
+    } else if (state.signalled) {
         if (!state.manualReset) state.signalled = 0;
-        UnlockEventState(state);
-        return EventResult::Signalled;
+        result = EventResult::Signalled;
+    } else if (!mayWait) {
+        result = EventResult::TimedOut;
+    } else if ((slot = TakeFreeSlot(state, event.party)) == nullptr) {
+        result = EventResult::NoWaiterSlot;
+    } else {
+        slot->tid = CurrentThread().tid;
+        slot->party = event.party.slot;
+        slot->ticket = state.nextTicket++;
+        slot->phase.store(kWaiting);
     }
-    EventWaiter* slot = timeoutMs == 0 ? nullptr : TakeFreeSlot(state, party);
-    if (slot == nullptr) {
-        UnlockEventState(state);
-        return timeoutMs == 0 ? EventResult::TimedOut : EventResult::NoWaiterSlot;
-    }
-    slot->tid = CurrentThread().tid;
-    slot->party = party.slot;
-    slot->ticket = state.nextTicket++;
-    slot->phase.store(kWaiting);
     UnlockEventState(state);
+    return result;
+}
 
-    while (slot->phase.load() == kWaiting) {
-        Clock::duration nap = kLongestWaitNap;
-        if (!forever) {
-            Clock::time_point now = Clock::now();
-            if (now >= deadline) break;
-            nap = std::min<Clock::duration>(nap, deadline - now);
-        }
-        FutexWait(slot->phase, kWaiting, nap);
-        if (!intact()) return EventResult::Damaged;
-    }
-    // A release that comes while the wait is timing out still counts: the
-    // setter has already taken the signal off the event for this waiter.
-    switch (slot->phase.exchange(kFree)) {
+// Frees the slot. A release that came while the wait was ending still
+// counts: the setter has already taken the signal off the event for it.
+EventResult Leave(EventWaiter& slot) {
+    switch (slot.phase.exchange(kFree)) {
         case kReleased:
             return EventResult::Signalled;
         case kWaiting:
@@ -296,6 +291,99 @@ EventResult WaitEventState(EventState& state, uint32_t timeoutMs, LockWatch& wat
         default:
             return EventResult::Damaged;
     }
+}
+
+// A signal taken for a thread that takes another event goes back to its own.
+void GiveBack(const EventToWait& event) {
+    if (!event.state->manualReset)
+        ModifyEventState(*event.state, EventAction::Set, *event.watch, event.party);
+}
+
+// Leaves every slot; the first released one is taken (its index in `taken`),
+// and the signal of any other is given back to its event.
+EventResult LeaveAll(const std::vector<EventToWait>& events,
+                     const std::vector<EventWaiter*>& slots, size_t& taken) {
+    EventResult result = EventResult::TimedOut;
+    for (size_t i = 0; i < slots.size(); ++i) {
+        if (Leave(*slots[i]) != EventResult::Signalled) continue;
+        if (result != EventResult::Signalled) {
+            result = EventResult::Signalled;
+            taken = i;
+        } else {
+            GiveBack(events[i]);
+        }
+    }
+    return result;
+}
+
+// Sleeps until one of the slots is released, or for `longest` at most.
+void FutexWaitAny(const std::vector<EventWaiter*>& slots, Clock::duration longest) {
+    std::vector<futex_waitv> words(slots.size());
+    for (size_t i = 0; i < slots.size(); ++i)
+        words[i] = {kWaiting, reinterpret_cast<uintptr_t>(FutexWord(slots[i]->phase)), FUTEX_32, 0};
+    timespec until{};
+    clock_gettime(CLOCK_MONOTONIC, &until);
+    auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(longest).count();
+    nanoseconds += until.tv_nsec;
+    until.tv_sec += static_cast<time_t>(nanoseconds / 1000000000);
+    until.tv_nsec = static_cast<long>(nanoseconds % 1000000000);
+    if (syscall(SYS_futex_waitv, words.data(), words.size(), 0, &until, CLOCK_MONOTONIC) < 0 &&
+        errno == ENOSYS)  // before Linux 5.16: the first slot, briefly
+        FutexWait(slots.front()->phase, kWaiting, std::min<Clock::duration>(longest, 10ms));
+}
+
+}  // namespace
+
+EventResult WaitEventState(EventState& state, uint32_t timeoutMs, LockWatch& watch,
+                           const std::function<bool()>& intact, const EventParty& party) {
+    size_t taken = 0;
+    return WaitAnyEventState({{&state, &watch, party, intact}}, timeoutMs, taken);
+}
+
+EventResult WaitAnyEventState(const std::vector<EventToWait>& events, uint32_t timeoutMs,
+                              size_t& taken) {
+    const bool forever = timeoutMs == UINT32_MAX;
+    const Clock::time_point deadline =
+        forever ? Clock::time_point::max() : Clock::now() + milliseconds(timeoutMs);
+    std::vector<EventWaiter*> slots;
+    for (size_t i = 0; i < events.size(); ++i) {
+        EventWaiter* slot = nullptr;
+        EventResult entered = Enlist(events[i], deadline, timeoutMs != 0, slot);
+        if (entered == EventResult::Done) slots.push_back(slot);
+        if (entered == EventResult::Done || (entered == EventResult::TimedOut && timeoutMs == 0))
+            continue;
+        // Taken at once, or failed: an earlier event released meanwhile
+        // comes first, and this one's signal goes back.
+        if (LeaveAll(events, slots, taken) != EventResult::Signalled) {
+            taken = i;
+            return entered;
+        }
+        if (entered == EventResult::Signalled) GiveBack(events[i]);
+        return EventResult::Signalled;
+    }
+    while (std::none_of(slots.begin(), slots.end(),
+                        [](EventWaiter* slot) { return slot->phase.load() != kWaiting; }) &&
+           !QuitRequested()) {
+        Clock::duration nap = kLongestWaitNap;
+        if (!forever) {
+            Clock::time_point now = Clock::now();
+            if (now >= deadline) break;
+            nap = std::min<Clock::duration>(nap, deadline - now);
+        }
+        FutexWaitAny(slots, nap);
+        for (size_t i = 0; i < events.size(); ++i) {
+            if (events[i].intact()) continue;
+            // That memory may not be touched again; the others are left.
+            for (size_t j = 0; j < events.size(); ++j) {
+                if (j != i && events[j].intact() && Leave(*slots[j]) == EventResult::Signalled)
+                    GiveBack(events[j]);
+            }
+            taken = i;
+            return EventResult::Damaged;
+        }
+    }
+    if (slots.empty()) return EventResult::TimedOut;
+    return LeaveAll(events, slots, taken);
 }
 
 int CountEventWaiters(EventState& state, const EventParty& party) {

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace qoz::host {
 
@@ -93,6 +94,23 @@ EventResult ModifyEventState(EventState& state, EventAction action, LockWatch& w
 // time the waiter wakes, whether the memory may still be touched.
 EventResult WaitEventState(EventState& state, uint32_t timeoutMs, LockWatch& watch,
                            const std::function<bool()>& intact, const EventParty& party = {});
+
+// One of several events a thread waits on at once.
+struct EventToWait {
+    EventState* state;
+    LockWatch* watch;
+    EventParty party;
+    std::function<bool()> intact;
+};
+
+// Waits until one of the events is signalled and takes it, as
+// WaitEventState takes one: Signalled with its index in `taken`. When
+// several are signalled at the first look, the first in the list is taken;
+// once the thread waits, the one set first is. A release that comes for
+// another at the same time is given back to its event. A wait ends early,
+// TimedOut, when a quit is asked for (posix/quit_signals.h).
+EventResult WaitAnyEventState(const std::vector<EventToWait>& events, uint32_t timeoutMs,
+                              size_t& taken);
 
 // The number of threads, in any process, waiting on the event now; -1 when
 // the lock cannot be had.

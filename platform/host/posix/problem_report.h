@@ -1,11 +1,15 @@
 // Problems with the host's surroundings (the settings file, the event
 // folder, a debug log) are told to the user as one line on standard error,
-// "qozcal: MESSAGE", each once per process.
+// "PROGRAM: MESSAGE", each once per process.
 #pragma once
 
 #include <string>
 
 namespace qoz::host {
+
+// The name the lines start with: "qozcal" unless the program says otherwise.
+void NameTheReporter(const std::string& program);
+const std::string& ReporterName();
 
 // Once for each distinct message.
 void ReportProblemOnce(const std::string& message);

@@ -33,12 +33,6 @@ int UsageError(const std::string& message) {
     return usageErrorStatus;
 }
 
-// The settings store and the debug output read these when they are used.
-void ExportFileOptions(const qoz::sim::SimulatorOptions& options) {
-    if (options.registryPath) setenv("QOZCAL_REGISTRY", options.registryPath->c_str(), 1);
-    if (options.debugLogPath) setenv("QOZCAL_DEBUG_LOG", options.debugLogPath->c_str(), 1);
-}
-
 int RunProgram() {
     // The program only hands the instance back to the window calls; any
     // distinct non-null value stands in for the module handle.
@@ -84,7 +78,8 @@ int SimulatorMain(int argc, char** argv, WindowOpener openWindow) {
         }
     }
 
-    ExportFileOptions(options);
+    if (options.registryPath) host::UseSettingsFile(*options.registryPath);
+    if (options.debugLogPath) host::UseDebugLog(*options.debugLogPath);
     host::UseVirtualTime(options.virtualTime);
     host::SetScreenSize(options.screenWidth, options.screenHeight);
 
