@@ -31,15 +31,17 @@ HWND CreateMainWindow(HINSTANCE instance) {
 
 static HWND CreateToolButton(HWND window, HINSTANCE instance, LPCWSTR caption, int id, int x,
                              int width) {
-    return CreateWindowExW(0, TEXT("button"), caption, WS_CHILD | WS_VISIBLE, x, 1, width, 30,
-                           window, (HMENU)(UINT_PTR)id, instance, NULL);
+    return CreateWindowExW(0, TEXT("button"), caption, WS_CHILD | WS_VISIBLE, x, TOOL_BUTTON_TOP,
+                           width, TOOL_BUTTON_HEIGHT, window, (HMENU)(UINT_PTR)id, instance, NULL);
 }
 
 void CreateToolButtons(HWND window, HINSTANCE instance) {
-    eraseButton = CreateToolButton(window, instance, TEXT("삭제"), ID_ERASE, 100, 30);
-    exitButton = CreateToolButton(window, instance, TEXT("종료"), ID_EXIT, 130, 30);
-    calibrateButton =
-        CreateToolButton(window, instance, TEXT("Calibration"), ID_CALIBRATE, 160, 80);
+    eraseButton = CreateToolButton(window, instance, TEXT("삭제"), ID_ERASE, ERASE_BUTTON_LEFT,
+                                   ERASE_BUTTON_WIDTH);
+    exitButton = CreateToolButton(window, instance, TEXT("종료"), ID_EXIT, EXIT_BUTTON_LEFT,
+                                  EXIT_BUTTON_WIDTH);
+    calibrateButton = CreateToolButton(window, instance, TEXT("Calibration"), ID_CALIBRATE,
+                                       CALIBRATE_BUTTON_LEFT, CALIBRATE_BUTTON_WIDTH);
 }
 
 void ShowToolButtons(int show) {

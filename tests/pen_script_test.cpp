@@ -86,7 +86,7 @@ TEST(PenScriptErrors, NameTheLineAndWhatIsWrong) {
 
 TEST(PenScriptErrors, RejectNonNumbersAndOutOfRangeValues) {
     EXPECT_EQ(ErrorOf("tap abc 1\n"), "1: 'abc' is not a number");
-    EXPECT_EQ(ErrorOf("tap 1 -1\n"), "1: '-1' is not a number");
+    EXPECT_EQ(ErrorOf("tap 1 -1\n"), "1: -1 is out of range (0 to 65535)");
     EXPECT_EQ(ErrorOf("tap +1 1\n"), "1: '+1' is not a number");
     EXPECT_EQ(ErrorOf("tap 1.5 1\n"), "1: '1.5' is not a number");
     EXPECT_EQ(ErrorOf("tap 0x10 1\n"), "1: '0x10' is not a number");

@@ -1,8 +1,10 @@
 // The push buttons' look: frames, captions from a real font with Hangul
 // glyphs, the pushed-in look, and the single warning when no font exists.
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
+#include "app/main_window.h"
 #include "platform/host/gdi32/caption_font.h"
 #include "tests/support/scratch_environment.h"
 #include "tests/support/window_system_test.h"
@@ -13,11 +15,15 @@ struct ButtonBox {
     int left, top, right, bottom;  // screen pixels, right and bottom excluded
     int centreX;
 };
-// The client area starts at (1, 1); the Calibration button is cut at the
-// client area's right edge, but its caption is centred on all 80 pixels.
-constexpr ButtonBox kErase{101, 2, 131, 32, 116};
-constexpr ButtonBox kExit{131, 2, 161, 32, 146};
-constexpr ButtonBox kCalibrate{161, 2, 239, 32, 201};
+// The client area starts at (1, 1) and ends at 239; the Calibration button is
+// cut at its right edge, but its caption is centred on all of the button.
+constexpr ButtonBox Box(int left, int width) {
+    return {1 + left, 1 + TOOL_BUTTON_TOP, std::min(1 + left + width, 239),
+            1 + TOOL_BUTTON_TOP + TOOL_BUTTON_HEIGHT, 1 + left + width / 2};
+}
+constexpr ButtonBox kErase = Box(ERASE_BUTTON_LEFT, ERASE_BUTTON_WIDTH);
+constexpr ButtonBox kExit = Box(EXIT_BUTTON_LEFT, EXIT_BUTTON_WIDTH);
+constexpr ButtonBox kCalibrate = Box(CALIBRATE_BUTTON_LEFT, CALIBRATE_BUTTON_WIDTH);
 
 // What lies inside the frame and differs from the face colour: the caption.
 struct Ink {

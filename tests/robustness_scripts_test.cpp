@@ -19,7 +19,8 @@ TEST(BadScripts, AreRefusedWithTheirLineBeforeTheProgramStarts) {
         {"shot a.png b.png\n", ":1: 'shot' takes one FILE.png, got 2 arguments"},
         {"tap one 1\n", ":1: 'one' is not a number"},
         {"tap 1 1e3\n", ":1: '1e3' is not a number"},
-        {"tap -1 10\n", ":1: '-1' is not a number"},
+        {"tap -1 10\n", ":1: -1 is out of range (0 to 65535)"},
+        {"wait -5\n", ":1: -5 is out of range (0 to 86400000)"},
         {"tap 10 65536\n", ":1: 65536 is out of range (0 to 65535)"},
         {"tap 99999999999999999999 1\n", ":1: 99999999999999999999 is out of range (0 to 65535)"},
         {"wait 1000000000000\n", ":1: 1000000000000 is out of range (0 to 86400000)"},
@@ -39,14 +40,17 @@ TEST(BadScripts, AreRefusedWithTheirLineBeforeTheProgramStarts) {
 
 TEST(BadScripts, TheLargestCoordinatesAreAcceptedAndReachNoWindow) {
     // 65535 lies far beyond any simulated screen: such pen input goes nowhere,
-    // so the calibration stays at its first target and stores nothing.
+    // so the calibration stays at its first target and stores nothing; the
+    // user is told where the first such point is.
     ScratchEnvironment scratch;
     std::string script = "tap 200 16\nwait 700\n";
     for (int i = 0; i < 5; ++i) script += "tap 65535 65535\nwait 700\ntap 0 65535\nwait 700\n";
     script += "shot after.png\n";
     ChildResult run = RunScript(scratch, {.text = script});
     EXPECT_EQ(run.status, 0) << run.error;
-    EXPECT_EQ(run.error, "");
+    EXPECT_EQ(run.error, (scratch.dir() / "run.pen").string() +
+                             ":3: warning: (65535, 65535) is off the 240x320 screen and reaches no "
+                             "window (and so do points on 9 more lines)\n");
     EXPECT_EQ(scratch.debugLog().find("Calibrate1Dimension"), std::string::npos);
     EXPECT_EQ(SettingsText(scratch, "ScaleX"), "1");
     EXPECT_EQ(ClientDifferences(Shot(scratch, "after.png"), TargetMark(24, 32)), "");

@@ -1,14 +1,16 @@
 """Pen scripts replayed on the real Win32 implementation.
 
-Reads a pen script (the simulator's format), checks that it follows the rules
-a replay with xdotool under Wine needs, and turns it into the steps a driver
-sends, with what the program is expected to do along the way. The rules:
+Takes a pen script's steps as the simulator parses them (`qozcal
+--print-script`: the grammar is read there only), checks that they follow the
+rules a replay with xdotool under Wine needs, and turns them into the steps a
+driver sends, with what the program is expected to do along the way. The
+rules:
 
   * moves are paced: a `move` comes at least MOVE_PACING_MS after the previous
     pen event (Wine merges pointer motion that queues up), and never to the
     point where the pointer already is (X reports no motion there);
   * an `up` is only where the pointer is, that is at the last down/move point;
-  * `stroke` sends its moves unpaced, so it cannot be replayed;
+  * a `stroke` sends its moves unpaced, so it cannot be replayed;
   * nothing is sent (input or shot) for PAUSE_MS after a calibration tap,
     while the program sleeps;
   * every point lies on the screen (the pointer cannot leave it);
@@ -26,7 +28,11 @@ visible state the way a user would: the buttons, which window has the
 keyboard focus, calibration mode and the target count.
 """
 
+import os
+import re
 import struct
+import subprocess
+import tempfile
 
 MOVE_PACING_MS = 20
 PAUSE_MS = 700
@@ -37,22 +43,32 @@ WINDOW_HEIGHT = 320
 CLIENT_LEFT, CLIENT_TOP = 1, 1
 CLIENT_RIGHT, CLIENT_BOTTOM = WINDOW_WIDTH - 1, WINDOW_HEIGHT - 1   # exclusive
 
-# The buttons, in client coordinates: (name, x, width); all at y 1, height 30.
-BUTTONS = (("erase", 100, 30), ("exit", 130, 30), ("calibrate", 160, 80))
-BUTTON_TOP, BUTTON_HEIGHT = 1, 30
 
+def program_geometry():
+    """The buttons' geometry as the program defines it (app/main_window.h):
+    {name: number} of its #defines."""
+    header = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "app",
+                          "main_window.h")
+    with open(header, encoding="utf-8") as text:
+        return {m.group(1): int(m.group(2))
+                for m in re.finditer(r"^#define (\w+_(?:LEFT|WIDTH|TOP|HEIGHT)) (\d+)$",
+                                     text.read(), re.M)}
+
+
+GEOMETRY = program_geometry()
+# The buttons, in client coordinates: (name, x, width), along the top edge.
+BUTTONS = tuple((name, GEOMETRY[f"{prefix}_BUTTON_LEFT"], GEOMETRY[f"{prefix}_BUTTON_WIDTH"])
+                for name, prefix in (("erase", "ERASE"), ("exit", "EXIT"),
+                                     ("calibrate", "CALIBRATE")))
+BUTTON_TOP, BUTTON_HEIGHT = GEOMETRY["TOOL_BUTTON_TOP"], GEOMETRY["TOOL_BUTTON_HEIGHT"]
+
+# The simulator's key names as xdotool presses them.
 KEYS = {"space": "space", "return": "Return", "escape": "Escape"}
 KEYS.update({c: c for c in "abcdefghijklmnopqrstuvwxyz0123456789"})
-
-MAX_COORDINATE = 65535
-MAX_WAIT_MS = 86400000
 
 
 class ScriptError(Exception):
     """A script that cannot be replayed; str() is "FILE:LINE: message"."""
-
-    def __init__(self, path, line, message):
-        super().__init__(f"{path}:{line}: {message}")
 
 
 def float32(value):
@@ -85,45 +101,32 @@ def inside(rect, x, y):
     return left <= x < right and top <= y < bottom
 
 
-def parse_script(path, text):
-    """[(line, command, args)] with numbers converted; ScriptError if bad."""
+def parse_script(path, simulator):
+    """[(line, command, args)] of the script at path as the simulator parses
+    it: down, move and up with X and Y, key with its name, wait with MS, shot
+    with its file. ScriptError when the simulator refuses it."""
+    result = subprocess.run([simulator, "--print-script", "--script", path],
+                            capture_output=True, timeout=120)
+    if result.returncode != 0:
+        raise ScriptError(result.stderr.decode("utf-8", "replace").strip())
     commands = []
-    for number, raw in enumerate(text.splitlines(), start=1):
-        words = raw.split("#", 1)[0].split()
-        if not words:
-            continue
-        name, args = words[0], words[1:]
-
-        def numbers(count=None, limit=MAX_COORDINATE):
-            if count is not None and len(args) != count:
-                raise ScriptError(path, number, f"'{name}' takes {count} numbers")
-            values = []
-            for arg in args:
-                if not arg.isdigit() or int(arg) > limit:
-                    raise ScriptError(path, number, f"'{arg}' is not a number from 0 to {limit}")
-                values.append(int(arg))
-            return values
-
-        if name in ("down", "move", "up", "tap"):
-            commands.append((number, name, numbers(2)))
-        elif name == "stroke":
-            commands.append((number, name, numbers()))
-        elif name == "wait":
-            commands.append((number, name, numbers(1, MAX_WAIT_MS)))
-        elif name == "key":
-            if len(args) > 1:
-                raise ScriptError(path, number, "'key' takes at most one key name")
-            key = args[0] if args else "space"
-            if key not in KEYS:
-                raise ScriptError(path, number, f"unknown key '{key}'")
-            commands.append((number, name, [key]))
-        elif name == "shot":
-            if len(args) != 1:
-                raise ScriptError(path, number, "'shot' takes one file name")
-            commands.append((number, name, args))
-        else:
-            raise ScriptError(path, number, f"unknown command '{name}'")
+    for text in result.stdout.decode("utf-8").splitlines():
+        line, name, *args = text.split(" ")
+        commands.append((int(line), name,
+                         args if name in ("key", "shot") else [int(arg) for arg in args]))
     return commands
+
+
+def parse_text(text, simulator):
+    """parse_script of a script's text, as test.pen."""
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "test.pen")
+        with open(path, "w", encoding="utf-8") as script:
+            script.write(text)
+        try:
+            return parse_script(path, simulator)
+        except ScriptError as error:
+            raise ScriptError(str(error).replace(path, "test.pen")) from None
 
 
 class Replay:
@@ -240,7 +243,7 @@ class ReplayModel:
         self.replay.steps.append(step)
 
     def fail(self, line, message):
-        raise ScriptError(self.path, line, message)
+        raise ScriptError(f"{self.path}:{line}: {message}")
 
     def move_pointer(self, line, x, y):
         width, height = self.screen
@@ -306,9 +309,6 @@ class ReplayModel:
                     self.fail(line, "a key with the pointer off the window; the X server "
                                     "sends keys to the window under the pointer")
                 self.key(args[0])
-            elif name == "stroke":
-                self.fail(line, "'stroke' sends its moves unpaced; write down, move, wait "
-                                f"{MOVE_PACING_MS} and up instead")
             else:
                 self.pen(line, name, *args)
         if self.pen_down:
@@ -330,19 +330,13 @@ class ReplayModel:
             self.command(self.focus)
 
     def pen(self, line, name, x, y):
-        if name in ("down", "tap"):
-            if self.pen_down:
-                self.fail(line, f"'{name}' while the pen is down")
+        if name == "down":
             self.pen_down_at(line, x, y)
-            if name == "tap":
-                self.pen_up()
             return
-        if not self.pen_down:
-            self.fail(line, f"'{name}' without the pen down")
         if name == "move":
             if self.now_ms - self.last_pen_event_ms < MOVE_PACING_MS:
                 self.fail(line, f"a move needs 'wait {MOVE_PACING_MS}' or more after the "
-                                "previous pen event")
+                                "previous pen event (a stroke's moves are unpaced)")
             if (x, y) == self.pointer:
                 self.fail(line, f"a move to ({x}, {y}), where the pointer already is, is "
                                 "never reported")
@@ -357,9 +351,7 @@ class ReplayModel:
         self.pen_up()
 
 
-def load_replay(path, screen_width, screen_height):
+def load_replay(path, screen_width, screen_height, simulator):
     """Reads and checks the script at `path`; a Replay, or ScriptError."""
-    with open(path, encoding="utf-8") as script:
-        text = script.read()
     model = ReplayModel(path, screen_width, screen_height)
-    return model.run(parse_script(path, text))
+    return model.run(parse_script(path, simulator))

@@ -112,12 +112,13 @@ def pe_machine(path):
     return struct.unpack_from("<H", header, offset + 4)[0]
 
 
-def load_replays(source_dir):
+def load_replays(source_dir, simulator):
     """{script: Replay} for every script, checked against the replay rules."""
     replays = {}
     for scripts, screen in ((TALL_SCRIPTS, TALL_SCREEN), (WIDE_SCRIPTS, WIDE_SCREEN)):
         for script in scripts:
-            replays[script] = pen_replay.load_replay(os.path.join(source_dir, script), *screen)
+            replays[script] = pen_replay.load_replay(os.path.join(source_dir, script), *screen,
+                                                     simulator)
     return replays
 
 
@@ -208,7 +209,7 @@ def main(argv):
         return 1
     wine_arch = MACHINES[args.machine][1]
     try:
-        replays = load_replays(args.source_dir)
+        replays = load_replays(args.source_dir, args.simulator)
     except pen_replay.ScriptError as error:
         print(f"a script breaks the replay rules: {error}")
         return 2

@@ -10,7 +10,7 @@ constexpr int maxScreenSide = 4096;
 constexpr int maxZoom = 8;
 
 const OptionNames kOptionNames = {
-    .flags = {"--headless", "--virtual-time", "--help", "--version"},
+    .flags = {"--headless", "--virtual-time", "--print-script", "--help", "--version"},
     .valued = {"--screen", "--registry", "--debug-log", "--script", "--zoom", "--panel"}};
 
 }  // namespace
@@ -33,6 +33,7 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
         std::string text(value);
         if (name == "--headless") options.headless = true;
         if (name == "--virtual-time") options.virtualTime = true;
+        if (name == "--print-script") options.printScript = true;
         if (name == "--screen" &&
             !ParseScreenSize(text, options.screenWidth, options.screenHeight))
             return "bad screen size '" + text + "' for --screen (WxH, each side 1 to 4096)";
@@ -61,6 +62,7 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
 std::string UsageText() {
     return "Usage: qozcal [--screen WxH] [--registry FILE] [--debug-log FILE] [--script FILE]\n"
            "              [--headless] [--virtual-time] [--zoom N] [--panel PANEL]\n"
+           "       qozcal --print-script --script FILE\n"
            "              [--help] [--version]\n"
            "\n"
            "Runs the touch-screen calibration utility on a simulated device screen.\n"
@@ -72,6 +74,7 @@ std::string UsageText() {
            "                     else standard error)\n"
            "  --script FILE      replay a pen script (down, move, up, tap, stroke, key,\n"
            "                     wait, shot), checked completely before the program starts\n"
+           "  --print-script     print the script's steps as parsed, one a line, and exit\n"
            "  --headless         run without a window; ends when the script is done\n"
            "  --virtual-time     waits and pauses take no wall time\n"
            "  --zoom N           window scale, 1 to 8 (default 2)\n"

@@ -19,6 +19,7 @@ struct SimulatorOptions {
     std::optional<std::string> debugLogPath;
     std::optional<std::string> scriptPath;
     bool headless = false;
+    bool printScript = false;  // print the script's steps as parsed, and run nothing
     bool virtualTime = false;
     int zoom = 2;
     std::optional<PanelModel> panel;  // a misaligned panel and the reference driver

@@ -45,6 +45,11 @@ std::optional<uint64_t> ParseNumber(std::string_view word, uint64_t limit, LineE
     bool digitsOnly =
         !word.empty() && word.find_first_not_of("0123456789") == std::string_view::npos;
     auto [end, result] = std::from_chars(word.data(), word.data() + word.size(), value);
+    if (word.size() > 1 && word[0] == '-' &&
+        word.find_first_not_of("0123456789", 1) == std::string_view::npos) {
+        error.message = std::string(word) + " is out of range (0 to " + std::to_string(limit) + ")";
+        return std::nullopt;
+    }
     if (!digitsOnly || end != word.data() + word.size()) {
         error.message = Quoted(word) + " is not a number";
         return std::nullopt;
@@ -56,13 +61,21 @@ std::optional<uint64_t> ParseNumber(std::string_view word, uint64_t limit, LineE
     return value;
 }
 
+const std::pair<std::string_view, UINT> kNamedKeys[] = {
+    {"space", VK_SPACE}, {"return", VK_RETURN}, {"escape", VK_ESCAPE}};
+
 std::optional<UINT> VirtualKeyNamed(std::string_view name) {
-    if (name == "space") return VK_SPACE;
-    if (name == "return") return VK_RETURN;
-    if (name == "escape") return VK_ESCAPE;
+    for (auto [named, key] : kNamedKeys)
+        if (name == named) return key;
     if (name.size() == 1 && name[0] >= 'a' && name[0] <= 'z') return UINT('A' + (name[0] - 'a'));
     if (name.size() == 1 && name[0] >= '0' && name[0] <= '9') return UINT(name[0]);
     return std::nullopt;
+}
+
+std::string KeyName(UINT key) {
+    for (auto [named, virtualKey] : kNamedKeys)
+        if (key == virtualKey) return std::string(named);
+    return std::string(1, char(key >= 'A' && key <= 'Z' ? key - 'A' + 'a' : key));
 }
 
 bool ShotFolderExists(const std::string& path) {
@@ -298,6 +311,39 @@ bool LoadPenScript(const std::string& path, std::vector<ScriptStep>& steps, std:
     }
     steps = std::move(parse.steps);
     return true;
+}
+
+std::string DescribeSteps(const std::vector<ScriptStep>& steps) {
+    const char* const pens[] = {"down", "move", "up"};
+    std::string text;
+    for (const ScriptStep& step : steps) {
+        text += std::to_string(step.line) + " ";
+        if (step.kind == ScriptStep::Kind::Wait) {
+            text += "wait " + std::to_string(step.milliseconds);
+        } else if (step.kind == ScriptStep::Kind::Shot) {
+            text += "shot " + step.shotPath;
+        } else if (step.input.kind == host::RawInput::Kind::Key) {
+            text += "key " + KeyName(step.input.virtualKey);
+        } else {
+            text += std::string(pens[int(step.input.pen)]) + " " + std::to_string(step.input.x) +
+                    " " + std::to_string(step.input.y);
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+OffScreen PointsOffScreen(const std::vector<ScriptStep>& steps, int width, int height) {
+    OffScreen off;
+    for (const ScriptStep& step : steps) {
+        const host::RawInput& input = step.input;
+        if (step.kind != ScriptStep::Kind::Input || input.kind != host::RawInput::Kind::Pen ||
+            (input.x < width && input.y < height) || (off.first && off.last == step.line))
+            continue;
+        if (off.count++ == 0) off.first = &step;
+        off.last = step.line;
+    }
+    return off;
 }
 
 }  // namespace qoz::sim

@@ -41,4 +41,19 @@ constexpr size_t kLargestPenScript = 16 * 1024 * 1024;
 // ready for standard error: "FILE:LINE: message" for a bad line.
 bool LoadPenScript(const std::string& path, std::vector<ScriptStep>& steps, std::string& error);
 
+// The steps as parsed, one a line: "LINE down|move|up X Y", "LINE key NAME",
+// "LINE wait MS" or "LINE shot FILE" (a tap is a down and an up, a stroke a
+// down, its moves and an up): what other tools replay, so that the
+// grammar is read in one place only.
+std::string DescribeSteps(const std::vector<ScriptStep>& steps);
+
+// The first of the pen positions off a screen of the given size, and on how
+// many lines there are such: they reach no window.
+struct OffScreen {
+    int count = 0;
+    const ScriptStep* first = nullptr;
+    int last = 0;  // the line of the last one
+};
+OffScreen PointsOffScreen(const std::vector<ScriptStep>& steps, int width, int height);
+
 }  // namespace qoz::sim

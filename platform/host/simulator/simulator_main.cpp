@@ -33,6 +33,23 @@ int UsageError(const std::string& message) {
     return usageErrorStatus;
 }
 
+// A pen position off the screen reaches no window, as a touch beside the
+// panel never arrives; the script still runs, but the user is told.
+void WarnOfPointsOffScreen(const std::string& path, const std::vector<qoz::sim::ScriptStep>& steps,
+                           const qoz::sim::SimulatorOptions& options) {
+    qoz::sim::OffScreen off =
+        qoz::sim::PointsOffScreen(steps, options.screenWidth, options.screenHeight);
+    if (off.count == 0) return;
+    std::string where = "(" + std::to_string(off.first->input.x) + ", " +
+                        std::to_string(off.first->input.y) + ")";
+    std::string others =
+        off.count == 1 ? "" : " (and so do points on " + std::to_string(off.count - 1) + " more lines)";
+    qoz::host::SayOnStandardError(
+        path + ":" + std::to_string(off.first->line) + ": warning: " + where + " is off the " +
+        std::to_string(options.screenWidth) + "x" + std::to_string(options.screenHeight) +
+        " screen and reaches no window" + others + "\n");
+}
+
 int RunProgram() {
     // The program only hands the instance back to the window calls; any
     // distinct non-null value stands in for the module handle.
@@ -66,7 +83,10 @@ int SimulatorMain(int argc, char** argv, WindowOpener openWindow) {
             break;
     }
     const SimulatorOptions& options = commandLine.options;
-    if (!options.headless && openWindow == nullptr) return HandOverToWindow(argv);
+    if (options.printScript && !options.scriptPath)
+        return UsageError("--print-script needs --script FILE");
+    if (!options.headless && !options.printScript && openWindow == nullptr)
+        return HandOverToWindow(argv);
 
     std::optional<std::vector<ScriptStep>> script;
     if (options.scriptPath) {
@@ -76,6 +96,11 @@ int SimulatorMain(int argc, char** argv, WindowOpener openWindow) {
             host::SayOnStandardError(error + "\n");
             return usageErrorStatus;
         }
+        if (options.printScript) {
+            std::fputs(DescribeSteps(*script).c_str(), stdout);
+            return 0;
+        }
+        WarnOfPointsOffScreen(*options.scriptPath, *script, options);
     }
 
     if (options.registryPath) host::UseSettingsFile(*options.registryPath);
