@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what qozcal needs, builds it and starts it in a window. Where there
+# Installs what qozcal needs, builds it and qozcal-listen (the README's
+# examples use both) and starts qozcal in a window. Where there
 # is no display it replays examples/demo.pen headless instead and shows what
 # came out: the debug lines, the settings file and the screenshot.
 # Extra arguments go to qozcal when it runs in a window.
@@ -14,9 +15,9 @@ packages=(
 )
 bash "$root/scripts/install-packages.sh" "${packages[@]}"
 
-echo "== building qozcal (host preset)"
+echo "== building qozcal and qozcal-listen (host preset)"
 cmake --preset host
-cmake --build --preset host --target qozcal -j "$(nproc)"
+cmake --build --preset host --target qozcal qozcal-listen -j "$(nproc)"
 qozcal="$root/build/host/bin/qozcal"
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then

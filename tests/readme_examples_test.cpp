@@ -125,4 +125,20 @@ TEST_F(ReadmeExamples, TheListenerRecipeStopsWhenTheListenerFails) {
         EXPECT_NE(entry.path().filename(), "qoz.log") << "qozcal ran unheard";
 }
 
+// A new user runs the examples right after scripts/run.sh, which builds only
+// some programs: every program they start is among them.
+TEST(ReadmeExamplesAfterRunSh, UseOnlyTheProgramsRunShBuilds) {
+    std::string runSh = ReadWholeFile(fs::path(QOZCAL_SOURCE_DIR) / "scripts/run.sh");
+    size_t targets = runSh.find("--target ");
+    ASSERT_NE(targets, std::string::npos);
+    std::string built = runSh.substr(targets, runSh.find('\n', targets) - targets) + " ";
+    for (const std::string& block : ReadmeBlocks("sh")) {
+        for (size_t at = block.find("build/host/bin/"); at != std::string::npos;
+             at = block.find("build/host/bin/", at + 1)) {
+            std::string program = block.substr(at + 15, block.find_first_of(" \n", at) - at - 15);
+            EXPECT_NE(built.find(" " + program + " "), std::string::npos) << program;
+        }
+    }
+}
+
 }  // namespace

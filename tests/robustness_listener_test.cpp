@@ -31,6 +31,23 @@ TEST(ListenerRegSnippet, ValuesAQuotedStringCannotHoldAreHexAndReadBackTheSame) 
     }
 }
 
+TEST(ListenerRegSnippet, AMissingOrUnreadableSettingsFileIsNamedInItsOwnName) {
+    ScratchEnvironment scratch;
+    std::string missing = (scratch.dir() / "none.reg").string();
+    std::string bad = scratch.writeFile("bad.reg", "garbage\n");
+    ChildResult none = RunChild({.argv = {QOZCAL_LISTEN_PATH, "--reg", "--registry", missing}}, 20s);
+    EXPECT_NE(none.error.find("qozcal-listen: the settings file " + missing + " does not exist\n"),
+              std::string::npos)
+        << none.error;
+    ChildResult broken = RunChild({.argv = {QOZCAL_LISTEN_PATH, "--reg", "--registry", bad}}, 20s);
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_NE(broken.error.find("qozcal-listen: cannot read settings file " + bad + ", line 1: "),
+              std::string::npos)
+        << broken.error;
+    EXPECT_NE(broken.error.find("qozcal-listen: ScaleX is (error 1015), left out\n"),
+              std::string::npos);
+}
+
 TEST(ListenerReadyFile, IsMadeAnewOrRefusedNeverThroughALinkOrOverAFileItDidNotMake) {
     ScratchEnvironment scratch;
     fs::path ready = scratch.dir() / "listening", target = scratch.dir() / "target";

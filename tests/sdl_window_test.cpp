@@ -26,9 +26,9 @@ class RealWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!FindProgram("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
-        for (const char* tool : {"xdotool", "import"}) {
+        for (const char* tool : {"xdotool", "import", "xprop"}) {
             auto found = FindProgram(tool);
-            ASSERT_TRUE(found) << tool << " is missing (packages xdotool, imagemagick)";
+            ASSERT_TRUE(found) << tool << " is missing (packages xdotool, imagemagick, x11-utils)";
             tools[tool] = *found;
         }
         server.emplace(scratch.dir() / "xvfb.err");
@@ -139,6 +139,11 @@ TEST_F(RealWindow, ShowsTheScreenUnderTheWindowsNameAndSleepsWhileIdle) {
         StartQozcal({"--script", scratch.writeFile("shot.pen", "shot screen.png\n")}));
     ChildResult title = Tool("xdotool", {"getwindowname", window});
     EXPECT_EQ(title.output, "펜입력\n");
+    // Tools that read X's older property see the same name.
+    ChildResult oldName = RunChild({.argv = {tools["xprop"], "-id", window, "WM_NAME"},
+                                    .setEnvironment = {{"DISPLAY", display}, {"LANG", "C.UTF-8"}}},
+                                   20s);
+    EXPECT_EQ(oldName.output, "WM_NAME(UTF8_STRING) = \"펜입력\"\n");
 
     fs::path shotPath = scratch.dir() / "screen.png";
     std::string differences = "no screenshot";

@@ -50,9 +50,18 @@ struct Setting {
     std::vector<BYTE> data;  // a text value's bytes, as stored
 };
 
-Setting ReadSetting(HKEY key, const WCHAR* name) {
+// The key opened, or the error that kept it closed.
+struct SettingsKey {
+    HKEY key = nullptr;
+    LONG error = ERROR_SUCCESS;
+};
+
+Setting ReadSetting(const SettingsKey& opened, const WCHAR* name) {
     Setting setting;
     setting.shown = "(missing)";
+    HKEY key = opened.key;
+    if (opened.error != ERROR_SUCCESS && opened.error != ERROR_FILE_NOT_FOUND)
+        setting.shown = "(error " + std::to_string(opened.error) + ")";
     if (key == nullptr) return setting;
     DWORD type = 0;
     DWORD size = 0;
@@ -95,20 +104,26 @@ std::string SettingsSource() {
 }
 
 // The settings key, or null when it cannot be opened; says where it looked.
-HKEY OpenSettings() {
+SettingsKey OpenSettings() {
     std::fprintf(stderr, "qozcal-listen: settings read from %s\n", SettingsSource().c_str());
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, TEXT("Software\\QozSerial"), 0, KEY_ALL_ACCESS, &key) !=
-        ERROR_SUCCESS)
-        key = nullptr;
-    return key;
+#if !defined(_WIN32)
+    struct stat file {};
+    std::string path = qoz::host::RegistryFilePath();
+    if (!path.empty() && stat(path.c_str(), &file) != 0 && errno == ENOENT)
+        std::fprintf(stderr, "qozcal-listen: the settings file %s does not exist\n", path.c_str());
+#endif
+    SettingsKey opened;
+    opened.error =
+        RegOpenKeyExW(HKEY_CURRENT_USER, TEXT("Software\\QozSerial"), 0, KEY_ALL_ACCESS, &opened.key);
+    if (opened.error != ERROR_SUCCESS) opened.key = nullptr;
+    return opened;
 }
 
 void PrintSettings() {
-    HKEY key = OpenSettings();
+    SettingsKey opened = OpenSettings();
     for (const auto& setting : kSettings)
-        PrintLine(std::string(setting.label) + "=" + ReadSetting(key, setting.name).shown);
-    if (key != nullptr) RegCloseKey(key);
+        PrintLine(std::string(setting.label) + "=" + ReadSetting(opened, setting.name).shown);
+    if (opened.key != nullptr) RegCloseKey(opened.key);
 }
 
 // A text value's line as regedit reads it back to the same text: quoted
@@ -148,11 +163,11 @@ std::string RegLine(const char* label, const Setting& setting) {
 // setting that is not stored text is left out and named; the status is 1
 // then.
 int PrintRegSnippet() {
-    HKEY key = OpenSettings();
+    SettingsKey opened = OpenSettings();
     std::string snippet = "[HKEY_CURRENT_USER\\Software\\QozSerial]\n";
     int status = 0;
     for (const auto& setting : kSettings) {
-        Setting stored = ReadSetting(key, setting.name);
+        Setting stored = ReadSetting(opened, setting.name);
         if (!stored.isText) {
             std::fprintf(stderr, "qozcal-listen: %s is %s, left out\n", setting.label,
                          stored.shown.c_str());
@@ -161,7 +176,7 @@ int PrintRegSnippet() {
         }
         snippet += RegLine(setting.label, stored) + "\n";
     }
-    if (key != nullptr) RegCloseKey(key);
+    if (opened.key != nullptr) RegCloseKey(opened.key);
     std::fputs(snippet.c_str(), stdout);
     return status;
 }

@@ -11,6 +11,7 @@
 #include "platform/host/shell.h"
 #include "platform/host/simulator/sdl_input_mapping.h"
 #include "platform/host/simulator/x11_errors.h"
+#include "platform/host/simulator/x11_title.h"
 
 namespace qoz::sim {
 
@@ -213,7 +214,9 @@ void SdlDisplay::ShowScreenIfChanged() {
 void SdlDisplay::ShowScreen() {
     std::u16string title = host::TopWindowName();
     if (!mapped_ || title != shownTitle_) {
-        SDL_SetWindowTitle(window_, title.empty() ? kUntitled : Utf16ToUtf8(title).c_str());
+        std::string shown = title.empty() ? kUntitled : Utf16ToUtf8(title);
+        SDL_SetWindowTitle(window_, shown.c_str());
+        SetX11WindowName(window_, shown);
         shownTitle_ = title;
     }
     if (!mapped_) {
