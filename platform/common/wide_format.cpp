@@ -216,11 +216,9 @@ void AppendFormatted(std::basic_string<Char>& out, const Char* format, va_list a
 }
 
 template <typename Char>
-int FormatIntoWsprintfBuffer(Char* buffer, const Char* format, va_list args) {
+int CopyIntoWsprintfBuffer(Char* buffer, const std::basic_string<Char>& text) {
     constexpr size_t kBufferCapacity = 1024;
     if (buffer == nullptr) return 0;
-    std::basic_string<Char> text;
-    AppendFormatted(text, format, args);
     size_t count = text.size() < kBufferCapacity ? text.size() : kBufferCapacity - 1;
     text.copy(buffer, count);
     buffer[count] = 0;
@@ -228,10 +226,10 @@ int FormatIntoWsprintfBuffer(Char* buffer, const Char* format, va_list args) {
 }
 
 template void AppendFormatted<char16_t>(std::u16string&, const char16_t*, va_list);
-template int FormatIntoWsprintfBuffer<char16_t>(char16_t*, const char16_t*, va_list);
+template int CopyIntoWsprintfBuffer<char16_t>(char16_t*, const std::u16string&);
 #if WCHAR_MAX <= 0xFFFF
 template void AppendFormatted<wchar_t>(std::wstring&, const wchar_t*, va_list);
-template int FormatIntoWsprintfBuffer<wchar_t>(wchar_t*, const wchar_t*, va_list);
+template int CopyIntoWsprintfBuffer<wchar_t>(wchar_t*, const std::wstring&);
 #endif
 
 }  // namespace qoz

@@ -22,10 +22,22 @@ namespace qoz {
 template <typename Char>
 void AppendFormatted(std::basic_string<Char>& out, const Char* format, va_list args);
 
-// wsprintfW's contract: formats into `buffer`, which receives at most 1024
-// characters, the terminating NUL included, and never more. Returns the
+// wsprintfW's contract: `buffer` receives at most 1024 characters of the
+// formatted text, the terminating NUL included, and never more. Returns the
 // number of characters written without the NUL; a null buffer gets nothing.
 template <typename Char>
-int FormatIntoWsprintfBuffer(Char* buffer, const Char* format, va_list args);
+int CopyIntoWsprintfBuffer(Char* buffer, const std::basic_string<Char>& text);
 
 }  // namespace qoz
+
+// In a variadic function whose last named parameter is `format`: appends
+// the format, with the arguments after it, to `text`. Every wsprintfW and
+// NKDbgPrintfW (the host's, the desktop's stand-ins, the traced build's) is
+// this and one more call.
+#define QOZ_FORMAT_ARGUMENTS(text, format)                  \
+    do {                                                    \
+        va_list qozArguments;                               \
+        va_start(qozArguments, format);                     \
+        ::qoz::AppendFormatted(text, format, qozArguments); \
+        va_end(qozArguments);                               \
+    } while (0)

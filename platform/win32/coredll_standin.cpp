@@ -130,17 +130,10 @@ CORE HACCEL Core_LoadAcceleratorsW(HINSTANCE instance, LPCWSTR tableName) {
 }
 
 CORE void Core_NKDbgPrintfW(LPCWSTR format, ...) {
-    va_list args;
-    if (Recording() != NULL) {
-        std::wstring text;
-        va_start(args, format);
-        qoz::AppendFormatted(text, format, args);
-        va_end(args);
-        RECORD(NKDbgPrintfW, text.c_str());
-    }
-    va_start(args, format);
-    DeviceDebugPrint(format, args);
-    va_end(args);
+    std::wstring text;
+    QOZ_FORMAT_ARGUMENTS(text, format);
+    RECORD(NKDbgPrintfW, text.c_str());
+    OutputDebugStringW(text.c_str());
 }
 
 CORE BOOL Core_Polyline(HDC deviceContext, const POINT* points, int count) {
@@ -248,10 +241,9 @@ CORE size_t Core_wcslen(LPCWSTR text) {
 }
 
 CORE int Core_wsprintfW(LPWSTR buffer, LPCWSTR format, ...) {
-    va_list args;
-    va_start(args, format);
-    int count = qoz::FormatIntoWsprintfBuffer(buffer, format, args);
-    va_end(args);
+    std::wstring text;
+    QOZ_FORMAT_ARGUMENTS(text, format);
+    int count = qoz::CopyIntoWsprintfBuffer(buffer, text);
     RECORD(wsprintfW, buffer, format);
     return count;
 }

@@ -4,16 +4,9 @@
 #include "platform/common/wide_format.h"
 #include "platform/win32/device_calls.h"
 
-void DeviceDebugPrint(LPCWSTR format, va_list args) {
+void NKDbgPrintfW(LPCWSTR format, ...) {
     std::wstring text;
-    qoz::AppendFormatted(text, format, args);
+    QOZ_FORMAT_ARGUMENTS(text, format);
     // One call per line, so a debugger receives each line as one string.
     OutputDebugStringW(text.c_str());
-}
-
-void NKDbgPrintfW(LPCWSTR format, ...) {
-    va_list args;
-    va_start(args, format);
-    DeviceDebugPrint(format, args);
-    va_end(args);
 }

@@ -4,7 +4,6 @@
 // the NUL it adds to text values, wsprintfW's "%f"). win32_platform.h routes the program's calls here.
 #pragma once
 
-#include <stdarg.h>
 #include <windows.h>
 
 #ifndef EVENT_PULSE
@@ -18,7 +17,6 @@ BOOL EventModify(HANDLE event, DWORD action);
 
 // Formats one line and writes it to the debug output (OutputDebugStringW).
 void NKDbgPrintfW(LPCWSTR format, ...);
-void DeviceDebugPrint(LPCWSTR format, va_list args);
 
 // wsprintfW with the device's conversions, "%.Nf" included; writes at most
 // 1024 characters including the terminating NUL.

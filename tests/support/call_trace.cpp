@@ -183,10 +183,7 @@ LONG TracedRegCloseKey(HKEY key) {
 
 void TracedNKDbgPrintfW(LPCWSTR format, ...) {
     std::u16string text;
-    va_list args;
-    va_start(args, format);
-    qoz::AppendFormatted(text, format, args);
-    va_end(args);
+    QOZ_FORMAT_ARGUMENTS(text, format);
     qoz::calls::NKDbgPrintfW(record, text.c_str());
     std::string line = qoz::Utf16ToUtf8(text);
     while (line.ends_with('\n') || line.ends_with('\r')) line.pop_back();
@@ -260,10 +257,9 @@ void TracedSleep(DWORD milliseconds) {
 }
 
 int TracedWsprintfW(LPWSTR buffer, LPCWSTR format, ...) {
-    va_list args;
-    va_start(args, format);
-    int count = qoz::FormatIntoWsprintfBuffer(buffer, format, args);
-    va_end(args);
+    std::u16string text;
+    QOZ_FORMAT_ARGUMENTS(text, format);
+    int count = qoz::CopyIntoWsprintfBuffer(buffer, text);
     qoz::calls::wsprintfW(record, buffer, format);
     return count;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 
+#include "platform/host/posix/private_folder.h"
 #include "platform/host/posix/user_folders.h"
 
 namespace qoz::host {
@@ -14,14 +15,6 @@ namespace {
 
 // As the kernel, give up after this many links in a row.
 constexpr int kMostLinks = 40;
-
-std::string RealFolder(const std::string& folder) {
-    char* real = realpath(folder.c_str(), nullptr);
-    if (!real) return {};
-    std::string resolved = real;
-    free(real);
-    return resolved;
-}
 
 std::string& NamedFile() {
     static std::string path;
@@ -50,7 +43,7 @@ std::string ResolveLinks(const std::string& given) {
         std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
         std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
         if (name.empty() || name == "." || name == "..") return path;
-        std::string realFolder = RealFolder(folder);
+        std::string realFolder = RealPath(folder);
         if (realFolder.empty()) return path;  // the folder's own error shows when it is used
         std::string file = realFolder + (realFolder == "/" ? "" : "/") + name;
         char target[PATH_MAX];

@@ -45,10 +45,7 @@ void qoz::host::UseDebugLog(const std::string& path) { NamedLog() = path; }
 // cannot be written anywhere is dropped.
 void NKDbgPrintfW(LPCWSTR format, ...) {
     std::u16string text;
-    va_list args;
-    va_start(args, format);
-    qoz::AppendFormatted(text, format, args);
-    va_end(args);
+    QOZ_FORMAT_ARGUMENTS(text, format);
     std::string line = qoz::Utf16ToUtf8(text);
 
     const char* logPath = NamedLog().empty() ? getenv("QOZCAL_DEBUG_LOG") : NamedLog().c_str();

@@ -5,9 +5,7 @@
 
 // wsprintfW (kernel32)
 int wsprintfW(LPWSTR buffer, LPCWSTR format, ...) {
-    va_list args;
-    va_start(args, format);
-    int count = qoz::FormatIntoWsprintfBuffer(buffer, format, args);
-    va_end(args);
-    return count;
+    std::u16string text;
+    QOZ_FORMAT_ARGUMENTS(text, format);
+    return qoz::CopyIntoWsprintfBuffer(buffer, text);
 }

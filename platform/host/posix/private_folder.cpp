@@ -39,15 +39,6 @@ std::string Parent(const std::string& path) {
     return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
 }
 
-std::string RealPath(const std::string& path) {
-    if (path.empty()) errno = ENOENT;
-    char* real = path.empty() ? nullptr : realpath(path.c_str(), nullptr);
-    if (!real) return {};
-    std::string resolved = real;
-    free(real);
-    return resolved;
-}
-
 // Why a folder above the checked one lets others change what is below it;
 // empty when it does not.
 std::string AncestorProblem(const std::string& path) {
@@ -82,6 +73,15 @@ std::string AncestorsProblem(const std::string& folder) {
 }
 
 }  // namespace
+
+std::string RealPath(const std::string& path) {
+    if (path.empty()) errno = ENOENT;
+    char* real = path.empty() ? nullptr : realpath(path.c_str(), nullptr);
+    if (!real) return {};
+    std::string resolved = real;
+    free(real);
+    return resolved;
+}
 
 std::string FoldersAboveProblem(const std::string& folder) {
     for (std::string above = Parent(folder);; above = Parent(above)) {

@@ -26,6 +26,9 @@ struct CheckedFolder {
 // With create, missing folders are made first, with mode 0700.
 CheckedFolder CheckPrivateFolder(const std::string& path, FolderPrivacy privacy, bool create);
 
+// The path with every link resolved; empty, with errno set, when it cannot be.
+std::string RealPath(const std::string& path);
+
 // Why the folder above something, or one above it up to /, lets others
 // change what is below it; empty when none does. folder has every link
 // resolved.

@@ -22,30 +22,21 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // The output (device and inode) that last took nothing for the patience.
-struct Stall {
-    std::mutex lock;
-    std::pair<dev_t, ino_t> output{0, 0};
-};
-
-Stall& TheStall() {
-    static Stall stall;
-    return stall;
-}
+std::mutex stallLock;
+std::pair<dev_t, ino_t> stalledOutput{0, 0};
 
 bool Stalled(const struct stat& status) {
-    Stall& stall = TheStall();
-    std::lock_guard<std::mutex> hold(stall.lock);
-    return stall.output == std::pair(status.st_dev, status.st_ino);
+    std::lock_guard<std::mutex> hold(stallLock);
+    return stalledOutput == std::pair(status.st_dev, status.st_ino);
 }
 
 void NoteStall(const struct stat& status, bool stalled) {
-    Stall& stall = TheStall();
-    std::lock_guard<std::mutex> hold(stall.lock);
-    auto output = std::pair(status.st_dev, status.st_ino);
+    std::lock_guard<std::mutex> hold(stallLock);
+    std::pair<dev_t, ino_t> output(status.st_dev, status.st_ino);
     if (stalled) {
-        stall.output = output;
-    } else if (stall.output == output) {
-        stall.output = {0, 0};
+        stalledOutput = output;
+    } else if (stalledOutput == output) {
+        stalledOutput = {0, 0};
     }
 }
 

@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <atomic>
+#include <thread>
 
 namespace qoz::host {
 
@@ -14,11 +15,6 @@ std::atomic<int> requested{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
 void NoteRequest(int signal) { requested.store(signal); }
-
-void PassOnAsTerm(int signal) {
-    requested.store(signal);
-    raise(SIGTERM);
-}
 
 void Catch(int signal, void (*handler)(int)) {
     struct sigaction action {};
@@ -39,19 +35,17 @@ void QuitSignals(sigset_t* signals) {
     for (int signal : kQuitSignals) sigaddset(signals, signal);
 }
 
-void LeaveQuitSignalsToTerm() {
-    signal(SIGINT, SIG_DFL);
-    signal(SIGTERM, SIG_DFL);
-}
-
-void CatchHangupAsTerm() {
-    struct sigaction term {};
-    sigaction(SIGTERM, nullptr, &term);
-    if (term.sa_handler == SIG_DFL) {
-        CatchQuitSignals();
-    } else {
-        Catch(SIGHUP, PassOnAsTerm);
-    }
+void TakeQuitSignalsOnAThread(void (*onQuit)()) {
+    sigset_t signals;
+    QuitSignals(&signals);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    std::thread([signals, onQuit] {
+        for (int signal = 0;;) {
+            if (sigwait(&signals, &signal) != 0) continue;
+            requested.store(signal);
+            onQuit();
+        }
+    }).detach();
 }
 
 void HoldQuitSignals(bool hold) {

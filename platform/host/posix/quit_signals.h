@@ -20,11 +20,11 @@ void QuitSignals(sigset_t* signals);
 // Blocks the three (they wait, pending, and survive an exec) or lets them in.
 void HoldQuitSignals(bool hold);
 
-// For a window whose library handles SIGINT and SIGTERM itself, as a
-// closing of the window: the first gives the two back to the default, which
-// the library takes over; the second, once it has, makes SIGHUP a SIGTERM
-// (or catches all three again if it did not).
-void LeaveQuitSignalsToTerm();
-void CatchHangupAsTerm();
+// For a program whose thread may wait where a handler cannot wake it (a
+// window library's wait for events): the three are blocked in the calling
+// thread, and in every thread it starts from now on, and a thread of their
+// own takes them, notes the request and calls onQuit, which must be safe to
+// call from another thread.
+void TakeQuitSignalsOnAThread(void (*onQuit)());
 
 }  // namespace qoz::host

@@ -1,7 +1,6 @@
 #include "platform/host/posix/trusted_program.h"
 
 #include <errno.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,13 +12,11 @@ namespace qoz::host {
 
 CheckedProgram CheckTrustedProgram(const std::string& path) {
     CheckedProgram program;
-    char* real = realpath(path.c_str(), nullptr);
-    if (real == nullptr) {
+    program.path = RealPath(path);
+    if (program.path.empty()) {
         program.problem = std::strerror(errno);
         return program;
     }
-    program.path = real;
-    free(real);
     struct stat status {};
     struct stat self {};
     if (stat(program.path.c_str(), &status) != 0) {

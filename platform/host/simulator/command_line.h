@@ -25,6 +25,10 @@ struct SimulatorOptions {
     std::optional<PanelModel> panel;  // a misaligned panel and the reference driver
 };
 
+// The exit status of a usage error, a bad script, no display or a window
+// program that will not be started: the program did not run.
+constexpr int kUsageErrorStatus = 2;
+
 // What to do (the error: one line, without the program name) and with what.
 struct CommandLine : CommandRequest {
     using Action = CommandAction;

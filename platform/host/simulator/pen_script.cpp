@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -80,17 +81,14 @@ std::string KeyName(UINT key) {
 
 bool ShotFolderExists(const std::string& path) {
     std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    if (folder.empty()) return true;
     std::error_code failure;
-    return std::filesystem::is_directory(folder, failure);
+    return folder.empty() || std::filesystem::is_directory(folder, failure);
 }
 
 bool EndsWithPng(std::string_view name) {
-    if (name.size() <= 4) return false;
-    std::string_view suffix = name.substr(name.size() - 4);
-    std::string lower;
-    for (char c : suffix) lower += char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return lower == ".png";
+    std::string suffix(name.size() > 4 ? name.substr(name.size() - 4) : "");
+    for (char& c : suffix) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return suffix == ".png";
 }
 
 // Turns the words of one command into steps; tracks whether the pen is down.
@@ -113,12 +111,13 @@ public:
     }
 
 private:
-    void AddPen(PenAction action, int x, int y) {
-        ScriptStep step;
-        step.input = RawInput::Pen(action, x, y);
+    bool Add(ScriptStep step) {
         step.line = line_;
-        steps_.push_back(step);
+        steps_.push_back(std::move(step));
+        return true;
     }
+
+    void AddPen(PenAction action, int x, int y) { Add({.input = RawInput::Pen(action, x, y)}); }
 
     bool ParsePoint(std::string_view command, const std::vector<std::string_view>& args,
                     LineError& error) {
@@ -195,11 +194,7 @@ private:
             error.message = "unknown key " + Quoted(name) + " (space, return, escape, a-z, 0-9)";
             return false;
         }
-        ScriptStep step;
-        step.input = RawInput::Key(*virtualKey);
-        step.line = line_;
-        steps_.push_back(step);
-        return true;
+        return Add({.input = RawInput::Key(*virtualKey)});
     }
 
     bool ParseWait(const std::vector<std::string_view>& args, LineError& error) {
@@ -208,13 +203,7 @@ private:
             return false;
         }
         auto milliseconds = ParseNumber(args[0], maxWait, error);
-        if (!milliseconds) return false;
-        ScriptStep step;
-        step.kind = ScriptStep::Kind::Wait;
-        step.milliseconds = *milliseconds;
-        step.line = line_;
-        steps_.push_back(step);
-        return true;
+        return milliseconds && Add({.kind = ScriptStep::Kind::Wait, .milliseconds = *milliseconds});
     }
 
     bool ParseShot(const std::vector<std::string_view>& args, LineError& error) {
@@ -232,12 +221,7 @@ private:
             error.message = "folder of shot file " + Quoted(path) + " does not exist";
             return false;
         }
-        ScriptStep step;
-        step.kind = ScriptStep::Kind::Shot;
-        step.shotPath = path;
-        step.line = line_;
-        steps_.push_back(step);
-        return true;
+        return Add({.kind = ScriptStep::Kind::Shot, .shotPath = path});
     }
 
     std::vector<ScriptStep>& steps_;

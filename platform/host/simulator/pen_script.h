@@ -17,9 +17,9 @@ namespace qoz::sim {
 struct ScriptStep {
     enum class Kind { Input, Wait, Shot };
     Kind kind = Kind::Input;
-    host::RawInput input;       // Kind::Input
+    host::RawInput input{};     // Kind::Input
     uint64_t milliseconds = 0;  // Kind::Wait
-    std::string shotPath;       // Kind::Shot
+    std::string shotPath{};     // Kind::Shot
     int line = 0;               // the script line it came from
 };
 

@@ -65,19 +65,24 @@ std::unique_ptr<SdlDisplay> SdlDisplay::Open(int zoom, std::string& error) {
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     LeaveOutServicesNotNeeded();
     IgnoreErrorsAboutGoneWindows();
-    // SDL turns SIGINT and SIGTERM into SDL_QUIT, which wakes its wait, when
-    // it finds them unhandled; SIGHUP is sent the same way.
-    host::LeaveQuitSignalsToTerm();
+    // The quit signals stay blocked (the caller holds them) and come to a
+    // thread of their own, which closes the window the way the user would:
+    // SDL's own handlers only note a signal, which its wait for events can
+    // miss for ever when it comes just before the wait.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         error = SDL_GetError();
         if (IsSet("DISPLAY")) error += std::string(" (DISPLAY=") + std::getenv("DISPLAY") + ")";
         if (IsSet("WAYLAND_DISPLAY"))
             error += std::string(" (WAYLAND_DISPLAY=") + std::getenv("WAYLAND_DISPLAY") + ")";
         SDL_Quit();
-        host::CatchQuitSignals();
         return nullptr;
     }
-    host::CatchHangupAsTerm();
+    host::TakeQuitSignalsOnAThread([] {
+        SDL_Event quit{};
+        quit.type = SDL_QUIT;
+        SDL_PushEvent(&quit);
+    });
     // Keys are taken as key presses, never as text: no input method is needed.
     SDL_StopTextInput();
     std::unique_ptr<SdlDisplay> display(new SdlDisplay(zoom));

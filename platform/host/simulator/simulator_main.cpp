@@ -24,13 +24,12 @@
 
 namespace {
 
-constexpr int usageErrorStatus = 2;
 constexpr int showWindow = SW_SHOW;
 
 int UsageError(const std::string& message) {
     qoz::host::SayOnStandardError("qozcal: " + message +
                                   "\nTry 'qozcal --help' for more information.\n");
-    return usageErrorStatus;
+    return qoz::sim::kUsageErrorStatus;
 }
 
 // A pen position off the screen reaches no window, as a touch beside the
@@ -63,7 +62,7 @@ int RunProgram() {
 namespace qoz::sim {
 
 int SimulatorMain(int argc, char** argv, WindowOpener openWindow) {
-    if (!host::OpenStandardDescriptors()) return usageErrorStatus;
+    if (!host::OpenStandardDescriptors()) return kUsageErrorStatus;
     host::CatchQuitSignals();
     // The device knows no SIGPIPE: a write to a pipe nobody reads fails, and
     // the program goes on.
@@ -94,7 +93,7 @@ int SimulatorMain(int argc, char** argv, WindowOpener openWindow) {
         script.emplace();
         if (!LoadPenScript(*options.scriptPath, *script, error)) {
             host::SayOnStandardError(error + "\n");
-            return usageErrorStatus;
+            return kUsageErrorStatus;
         }
         if (options.printScript) {
             std::fputs(DescribeSteps(*script).c_str(), stdout);
@@ -110,18 +109,18 @@ int SimulatorMain(int argc, char** argv, WindowOpener openWindow) {
 
     std::unique_ptr<WindowInput> display;
     if (!options.headless) {
-        // A quit asked for while the window library takes the signals over
-        // waits until it has them (the headless qozcal held them across the
-        // hand-over as well).
+        // The quit signals stay held (the headless qozcal held them across the
+        // hand-over as well) until the window takes them on a thread of its
+        // own; without a window they are let in again.
         host::HoldQuitSignals(true);
         std::string error;
         display = openWindow(options.zoom, error);
-        host::HoldQuitSignals(false);
         if (!display) {
+            host::HoldQuitSignals(false);
             host::SayOnStandardError("qozcal: cannot open a window: " + error +
                                      "\nRun with --headless (and --script FILE) to go without a "
                                      "display.\n");
-            return usageErrorStatus;
+            return kUsageErrorStatus;
         }
     }
 

@@ -9,12 +9,11 @@
 #include <system_error>
 
 #include "platform/host/shell.h"
+#include "platform/host/simulator/command_line.h"
 
 namespace qoz::sim {
 
 namespace {
-
-constexpr int usageErrorStatus = 2;
 
 // The window program sits at QOZCAL_WINDOW_PROGRAM from this program's
 // folder, in the build tree as below the installation prefix.
@@ -30,7 +29,7 @@ int Refuse(const std::string& program, const std::string& why) {
                              "; install qozcal with its window program where only root or you "
                              "can change them (cmake --install, or the Debian package), or run "
                              "with --headless\n");
-    return usageErrorStatus;
+    return kUsageErrorStatus;
 }
 
 }  // namespace
