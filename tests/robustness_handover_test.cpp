@@ -53,6 +53,33 @@ TEST(WindowHandOver, RunsOnlyAWindowProgramOfRootOrTheUserThatNobodyElseMayChang
     }
 }
 
+// A copy of qozcal in a folder of the user's directly below a sticky shared
+// folder such as /tmp looks for SHARED/libexec/qozcal/qozcal-window, which the
+// second user of the machine makes.
+TEST(WindowHandOver, RefusesAWindowProgramTheSecondUserPlantedInASharedFolder) {
+    if (geteuid() != 0) GTEST_SKIP() << "a second user needs the tests to run as root";
+    ScratchEnvironment scratch;
+    fs::path shared = scratch.dir() / "shared", window = shared / "libexec/qozcal/qozcal-window";
+    fs::create_directories(shared / "mine");
+    fs::permissions(scratch.dir(), fs::perms(0755));
+    fs::permissions(shared, fs::perms(01777));
+    fs::copy_file(QOZCAL_PATH, shared / "mine/qozcal");
+    StayingChild planter(
+        [&] {
+            fs::create_directories(window.parent_path());
+            std::ofstream(window) << "#!/bin/sh\ntouch \"$0.ran\"\n";
+            return chmod(window.c_str(), 0755) == 0;
+        },
+        true);
+    ASSERT_TRUE(planter.acted());
+    ChildResult run = RunChild({.argv = {(shared / "mine/qozcal").string()}}, 30s);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.error.find("/mine/../libexec/qozcal/qozcal-window: it belongs to user 65534; "),
+              std::string::npos)
+        << run.error;
+    EXPECT_FALSE(fs::exists(window.string() + ".ran"));
+}
+
 // Whether qozcal's start-up has caught SIGTERM.
 bool CatchesTerm(pid_t pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
