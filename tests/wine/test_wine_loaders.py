@@ -1,7 +1,5 @@
-"""A machine that cannot execute 32-bit programs skips the i686 run, with one
-line and nothing left behind; any other failure of Wine fails the run. Needs
-the builds and the simulator named by QOZCAL_SOURCE_DIR, QOZCAL_WIN32_DIR,
-QOZCAL_WIN64_DIR, QOZCAL_SIMULATOR and QOZCAL_WINE64_LOADER."""
+"""Only a machine that cannot execute 32-bit programs skips a run (QOZCAL_SOURCE_DIR,
+QOZCAL_WIN32_DIR, QOZCAL_WIN64_DIR, QOZCAL_SIMULATOR, QOZCAL_WINE64_LOADER name the builds)."""
 
 import contextlib
 import io
@@ -26,18 +24,15 @@ def run(machine, loader, work_dir=None):
 class TheSkipIsNarrow(unittest.TestCase):
     def setUp(self):
         self.folder = self.enterContext(tempfile.TemporaryDirectory(prefix="wine-loaders-"))
-        # Whatever a run would leave in the temporary folder lands here.
         self.addCleanup(setattr, tempfile, "tempdir", tempfile.tempdir)
         tempfile.tempdir = os.path.join(self.folder, "tmp")
         os.mkdir(tempfile.tempdir)
 
     def test_a_refused_32_bit_loader_skips_the_i686_run_only(self):
-        # An ELF executable for no machine at all: execve refuses it with
-        # ENOEXEC, as a machine without 32-bit support refuses an i386 one.
+        # An ELF executable for no machine: ENOEXEC, as an i386 one without 32-bit support.
         loader = os.path.join(self.folder, "wine")
-        with open(loader, "wb") as elf:
+        with open(os.open(loader, os.O_CREAT | os.O_WRONLY, 0o755), "wb") as elf:
             elf.write(b"\x7fELF\x01\x01\x01" + bytes(9) + b"\x02" + bytes(35))
-        os.chmod(loader, 0o755)
         self.assertEqual(run("i686", loader), (77, "NOT CHECKED: the i686 Windows build not "
                          "run under Wine: this machine cannot execute 32-bit programs "
                          f"({loader}: Exec format error)\n"))
@@ -49,8 +44,7 @@ class TheSkipIsNarrow(unittest.TestCase):
         for machine in ("i686", "x86_64"):
             status, output = run(machine, os.path.join(self.folder, "none"))
             self.assertEqual((status, "No such file or directory" in output), (1, True), output)
-        # A prefix that cannot be made: a file stands where its folder goes.
-        work_dir = os.path.join(self.folder, "run")
+        work_dir = os.path.join(self.folder, "run")  # a file where the prefix goes
         os.mkdir(work_dir)
         open(os.path.join(work_dir, "prefix"), "w").close()
         status, output = run("x86_64", os.environ["QOZCAL_WINE64_LOADER"], work_dir)
