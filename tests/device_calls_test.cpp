@@ -34,7 +34,8 @@ TEST(DeviceCalls, OneCalibrationMakesTheRecordedCallsWithTheirArguments) {
     static WCHAR noCommandLine[] = TEXT("");
     EXPECT_EQ(AppMain(reinterpret_cast<HINSTANCE>(&module), nullptr, noCommandLine, SW_SHOW), 0);
     qoz::host::SetInputSource(nullptr);
-    EXPECT_EQ(CallRecordText(), ReadWholeFile(QOZCAL_SOURCE_DIR "/tests/wine/calibration-calls.txt"));
+    EXPECT_EQ(CallRecordText(),
+              ReadWholeFile(QOZCAL_SOURCE_DIR "/tests/wine/calibration-calls.txt"));
 }
 
 }  // namespace

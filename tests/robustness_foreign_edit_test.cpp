@@ -20,8 +20,9 @@ namespace {
 int EditAtEachRename(const std::filesystem::path& folder) {
     std::string file = folder / "registry.reg", marker = "\"Marker\"=\"";
     FILE* seed = std::fopen(file.c_str(), "w");
-    std::fputs(("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\QozSerial]\n" + marker + "000\"\n").c_str(),
-               seed);
+    std::fputs(
+        ("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\QozSerial]\n" + marker + "000\"\n").c_str(),
+        seed);
     std::fclose(seed);
     setenv("QOZCAL_REGISTRY", file.c_str(), 1);
     int watch = inotify_init1(IN_CLOEXEC);

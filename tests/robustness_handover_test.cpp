@@ -84,7 +84,8 @@ TEST(WindowHandOver, RefusesAWindowProgramTheSecondUserPlantedInASharedFolder) {
 bool CatchesTerm(pid_t pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     for (std::string line; std::getline(status, line);)
-        if (line.starts_with("SigCgt:")) return (std::stoull(line.substr(7), nullptr, 16) >> 14) & 1;
+        if (line.starts_with("SigCgt:"))
+            return (std::stoull(line.substr(7), nullptr, 16) >> 14) & 1;
     return false;
 }
 

@@ -17,14 +17,16 @@ using namespace std::chrono_literals;
 TEST(ListenerRegSnippet, ValuesAQuotedStringCannotHoldAreHexAndReadBackTheSame) {
     ScratchEnvironment scratch;
     const std::string header = "Windows Registry Editor Version 5.00\n\n";
-    const std::string snippet = "[HKEY_CURRENT_USER\\Software\\QozSerial]\n"
-                                "\"ScaleX\"=hex(1):31,00,00,00,32,00\n"  // 1, NUL, 2
-                                "\"ScaleY\"=hex(1):31,00,0a,00,32,00\n"  // 1, line feed, 2
-                                "\"OffsetX\"=hex(1):e9,00,00,00\n"       // é, NUL
-                                "\"OffsetY\"=\"-1.5\\\\\\\"\"\n";       // -1.5\"
+    const std::string snippet =
+        "[HKEY_CURRENT_USER\\Software\\QozSerial]\n"
+        "\"ScaleX\"=hex(1):31,00,00,00,32,00\n"  // 1, NUL, 2
+        "\"ScaleY\"=hex(1):31,00,0a,00,32,00\n"  // 1, line feed, 2
+        "\"OffsetX\"=hex(1):e9,00,00,00\n"       // é, NUL
+        "\"OffsetY\"=\"-1.5\\\\\\\"\"\n";        // -1.5\"
     std::string file = scratch.writeFile("a.reg", header + snippet);
     for (int time = 0; time < 2; ++time) {  // then the snippet it printed
-        ChildResult run = RunChild({.argv = {QOZCAL_LISTEN_PATH, "--reg", "--registry", file}}, 20s);
+        ChildResult run =
+            RunChild({.argv = {QOZCAL_LISTEN_PATH, "--reg", "--registry", file}}, 20s);
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.output, snippet);
         file = scratch.writeFile("b.reg", header + run.output);
@@ -35,7 +37,8 @@ TEST(ListenerRegSnippet, AMissingOrUnreadableSettingsFileIsNamedInItsOwnName) {
     ScratchEnvironment scratch;
     std::string missing = (scratch.dir() / "none.reg").string();
     std::string bad = scratch.writeFile("bad.reg", "garbage\n");
-    ChildResult none = RunChild({.argv = {QOZCAL_LISTEN_PATH, "--reg", "--registry", missing}}, 20s);
+    ChildResult none =
+        RunChild({.argv = {QOZCAL_LISTEN_PATH, "--reg", "--registry", missing}}, 20s);
     EXPECT_NE(none.error.find("qozcal-listen: the settings file " + missing + " does not exist\n"),
               std::string::npos)
         << none.error;
@@ -73,7 +76,8 @@ TEST(ListenerSignals, CtrlCTermAndHangupCloseItsEvents) {
         ASSERT_TRUE(listener.ready() && fs::exists(EventFile(u"CALENDEVENT")));
         kill(listener.Pid(), signal);
         EXPECT_EQ(listener.Finish(5s), 128 + signal);
-        EXPECT_FALSE(fs::exists(EventFile(u"CALSTARTEVENT")) || fs::exists(EventFile(u"CALENDEVENT")));
+        EXPECT_FALSE(fs::exists(EventFile(u"CALSTARTEVENT")) ||
+                     fs::exists(EventFile(u"CALENDEVENT")));
     }
 }
 
